@@ -1,0 +1,34 @@
+# mv_library(NAME DEPS...): one static library per subsystem folder, made of
+# every .cpp below the folder. Headers are included as "folder/Header.h".
+function(mv_library name)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# mv_test_dir(NAME LIBS...): one GoogleTest program per test folder, run as
+# one ctest entry per test case.
+function(mv_test_dir name)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(test_${name} ${srcs})
+  target_include_directories(test_${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(test_${name} PRIVATE ${ARGN} mv_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(test_${name} PRIVATE
+    MV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    MV_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/${name}/data"
+    MV_SHARED_TESTDATA="${PROJECT_SOURCE_DIR}/../shared/testdata")
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;SDL_AUDIODRIVER=dummy")
+endfunction()
