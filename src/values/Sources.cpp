@@ -1,0 +1,3 @@
+#include "values/Sources.h"
+
+ValueSources g_ValueSources;
