@@ -1,0 +1,105 @@
+#pragma once
+// Runs the show: the ordered slide list, the current slide, slide loading
+// when it changes, and the advance when the animation of a playing slide
+// has run out. Owns the sequence panel and the message dialog.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/MVObject.h"
+#include "gui/Dialog.h"
+#include "sequence/SlideRecord.h"
+
+// An entry of "media\template\": listed in the panel; inserting with one
+// chosen starts the new slide as a copy of it.
+struct SlideTemplate {
+  char name[60] = {};
+  char path[264] = {};
+};
+
+class SequenceManager : public MVObject {
+ public:
+  // Panel control IDs.
+  enum : int {
+    IDC_PLAY = 801,
+    IDC_PREV = 802,
+    IDC_NEXT = 803,
+    IDC_STATUS = 804,
+    IDC_INSERT = 805,
+    IDC_REMOVE = 806,
+    IDC_SAVE = 807,
+    IDC_DURATION_EDIT = 808,
+    IDC_DURATION_LABEL = 809,
+    IDC_MSG_OK = 810,
+    IDC_MSG_TEXT = 811,
+    IDC_TEMPLATES = 812,
+    IDC_CALC = 813,
+    IDC_DURATION_SLIDER = 448,
+  };
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  // Scans the templates folder and hides the GUI, as at program start.
+  SequenceManager();
+
+  std::int32_t GetType() const override { return MV_TYPE_SEQUENCE; }
+  std::ostream& Write(std::ostream& out) override;
+  std::istream& Read(std::istream& in) override;
+
+  void BuildPanels();
+  void FrameMove(float elapsed);
+  void Next();
+  void Previous();
+  void Insert();
+  void Remove();
+  void SaveCurrent();
+  void Calc();
+  void TogglePlay();
+  void ShowMessage(std::u16string_view caption, std::u16string_view text, int kind);
+  void ResetRemaining();
+  int SlideCellAt(int x, int y) const;
+
+  // The whole slide: seven tagged manager sections. Stream versions serve
+  // the inspector and the fuzzers.
+  bool SaveSlide(std::u16string_view path);
+  bool LoadSlide(std::u16string_view path);
+  bool SaveSlideTo(std::ostream& out);
+  bool LoadSlideFrom(std::istream& in);
+
+  // What the animation manager and the app reach.
+  bool IsPlaying() const { return m_bPlaying; }
+  void RequestAdvance() { m_remaining = -1; }
+  std::int32_t GetRemaining() const { return m_remaining; }
+  void SetRemaining(std::int32_t ms) { m_remaining = ms; }
+
+  // State, for the panel, the app and tests.
+  const std::vector<SlideRecord>& Slides() const { return m_slides; }
+  std::vector<SlideRecord>& Slides() { return m_slides; }
+  std::size_t Current() const { return m_current; }
+  std::size_t LastLoaded() const { return m_lastLoaded; }
+  const std::vector<SlideTemplate>& Templates() const { return m_templates; }
+  bool MusicStarted() const { return m_bMusicStarted; }
+  CDXUTDialog& Panel() { return m_panel; }
+  CDXUTDialog& MessageDialog() { return m_messageDialog; }
+
+  // Re-runs the template scan of "media\template\*.slide" in the current
+  // working folder (construction runs it once).
+  void ScanTemplates();
+
+ private:
+  void RefreshPanel();
+  void OnDurationSlider(int value);
+  void OnDurationEdit(std::u16string_view text);
+  SlideRecord* CurrentSlide();
+  static void OnPanelEvent(unsigned event, int id, void* control, void* user);
+
+  std::vector<SlideRecord> m_slides;
+  std::size_t m_current = kNone;
+  std::size_t m_lastLoaded = kNone;
+  std::vector<SlideTemplate> m_templates;
+  bool m_bMusicStarted = false;
+  bool m_bPlayLabelDirty = false;
+  bool m_bPlaying = false;
+  std::int32_t m_remaining = 0;
+  CDXUTDialog m_messageDialog;
+  CDXUTDialog m_panel;
+};
