@@ -91,6 +91,13 @@ class SequenceManager : public MVObject {
   void OnDurationEdit(std::u16string_view text);
   SlideRecord* CurrentSlide();
   static void OnPanelEvent(unsigned event, int id, void* control, void* user);
+  // Where the show reaches the other managers and the framework.
+  void RequestShutdown(int exitCode);
+  void ResetSceneSelection();
+  void SetAnimationPlaying(bool playing);
+  void SetMusicPlaying(bool playing);
+  std::vector<int> FirstObjectKeyFrames() const;
+  void SetDurationSliderValue(int value);
 
   std::vector<SlideRecord> m_slides;
   std::size_t m_current = kNone;

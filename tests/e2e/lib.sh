@@ -1,0 +1,44 @@
+# Shared by the end-to-end scripts: one Xvfb per script, on a display
+# number it picks itself, stopped on exit.
+set -euo pipefail
+PLAYER=${PLAYER:?path to morvane-player}
+WORK=$(mktemp -d /tmp/mv-e2e.XXXXXX)
+XVFB_PID=""
+cleanup() {
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+start_xvfb() {
+  local fifo="$WORK/.displayfd"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  read -r -t 20 num <"$fifo" || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=":$num"
+}
+
+# wait_for_window: until the player's window is mapped (or 30 s).
+wait_for_window() {
+  for _ in $(seq 1 150); do
+    if xdotool search --name "Morvane Player" >/dev/null 2>&1; then return 0; fi
+    sleep 0.2
+  done
+  echo "the player's window never appeared"
+  return 1
+}
+
+# wait_exit PID SECONDS: the player's exit code, or 124 after SECONDS.
+wait_exit() {
+  local pid=$1 limit=$2
+  for _ in $(seq 1 $((limit * 5))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      return $?
+    fi
+    sleep 0.2
+  done
+  kill "$pid" 2>/dev/null || true
+  return 124
+}
