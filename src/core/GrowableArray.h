@@ -68,11 +68,11 @@ class GrowableArray {
   // Positions 0 .. count; later elements move up by one.
   HRESULT Insert(int index, const T& value) {
     if (index < 0 || index > m_nSize) return E_INVALIDARG;
+    T copy = value;  // value may live inside the array, which may move
     if (m_nSize == m_nCapacity) {
       HRESULT hr = Grow();
       if (Failed(hr)) return hr;
     }
-    T copy = value;  // value may live inside the array
     if (index < m_nSize)
       std::memmove(static_cast<void*>(m_pData + index + 1), m_pData + index,
                    sizeof(T) * static_cast<std::size_t>(m_nSize - index));
