@@ -1,0 +1,70 @@
+#pragma once
+// The timeline, spectrum and level controls of the animation and sound
+// panels. They share one mouse behaviour: they remember the last pointer
+// position given to them, send 0x0101 when the left button is released over
+// them after going down on them, and 0x0102 for each pointer move over them
+// (never consuming the move).
+//
+// The last pointer position is kept in the coordinates the dialog hands to
+// its controls (control coordinates, Dialog.h): the panels turn it into a
+// band or a frame with formulas written against the dialog's own layout.
+#include <cstdint>
+
+#include "gui/Controls.h"
+
+class CDXUTPointerButton : public CDXUTButton {
+ public:
+  explicit CDXUTPointerButton(CDXUTDialog* pDialog = nullptr) : CDXUTButton(pDialog) {}
+
+  bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
+  bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) override { return false; }
+  void OnHotkey() override {}
+
+  int GetLastX() const { return m_nLastX; }
+  int GetLastY() const { return m_nLastY; }
+  bool IsPressed() const { return m_bPressed; }
+
+  std::int32_t m_nLastX = 0;
+  std::int32_t m_nLastY = 0;
+};
+
+class CDXUTLevel : public CDXUTPointerButton {
+ public:
+  explicit CDXUTLevel(CDXUTDialog* pDialog = nullptr);
+
+  void SetValue(float fValue) { m_fValue = fValue; }
+  float GetValue() const { return m_fValue; }
+
+  float m_fValue = 0.0f;
+};
+
+class CDXUTTimeLine : public CDXUTPointerButton {
+ public:
+  explicit CDXUTTimeLine(CDXUTDialog* pDialog = nullptr);
+
+  void SetMarker(float fMarker) { m_fMarker = fMarker; }
+  float GetMarker() const { return m_fMarker; }
+  void SetLength(float fLength) { m_fLength = fLength; }
+  float GetLength() const { return m_fLength; }
+
+  float m_fMarker = 0.0f;   // position within the strip, in frames
+  float m_fLength = 64.0f;  // length of the strip, in frames
+};
+
+class CDXUTSpectrum : public CDXUTPointerButton {
+ public:
+  static constexpr int kBands = 64;
+
+  explicit CDXUTSpectrum(CDXUTDialog* pDialog = nullptr);
+
+  // Non-owning: the arrays (64 entries each) belong to the sound manager.
+  void SetData(float* pBands, bool* pSelected, std::int32_t* pHovered);
+  void SetPeaks(float* pPeaks) { m_pPeaks = pPeaks; }
+  void SetThreshold(float fThreshold) { m_fThreshold = fThreshold; }
+
+  float* m_pPeaks = nullptr;
+  float m_fThreshold = 0.0f;
+  float* m_pBands = nullptr;
+  bool* m_pSelected = nullptr;
+  std::int32_t* m_pHovered = nullptr;
+};
