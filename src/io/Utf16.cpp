@@ -127,6 +127,12 @@ std::size_t Length16(const char16_t* s, std::size_t n) {
   return i;
 }
 
+std::size_t Length8(const char* s, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n && s[i] != 0) ++i;
+  return i;
+}
+
 void CopyToFixed(char16_t* dst, std::size_t n, std::u16string_view src) {
   if (n == 0) return;
   const std::size_t len = std::min(src.size(), n - 1);

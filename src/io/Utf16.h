@@ -17,6 +17,7 @@ bool IsValidUtf8(std::string_view bytes);
 
 // Length of a NUL-terminated array of at most n units.
 std::size_t Length16(const char16_t* s, std::size_t n);
+std::size_t Length8(const char* s, std::size_t n);
 // Copies into a fixed array of n units, truncating, always NUL-terminated.
 void CopyToFixed(char16_t* dst, std::size_t n, std::u16string_view src);
 void CopyToFixed(char* dst, std::size_t n, std::string_view src);
