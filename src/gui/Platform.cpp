@@ -1,5 +1,6 @@
 #include <array>
 
+#include "gui/Dialog.h"
 #include "gui/DialogResourceManager.h"
 #include "gui/GuiTypes.h"
 
@@ -96,7 +97,10 @@ void ResetKeyState() { KeyState().fill(false); }
 
 // ---------------------------------------------------------------------------
 
-CDXUTDialogResourceManager::~CDXUTDialogResourceManager() = default;
+// Dialogs are members of global managers and may outlive this object.
+CDXUTDialogResourceManager::~CDXUTDialogResourceManager() {
+  for (CDXUTDialog* d : m_Dialogs) d->m_pManager = nullptr;
+}
 
 bool CDXUTDialogResourceManager::MsgProc(HWND, UINT uMsg, WPARAM wParam, LPARAM) {
   gui::NoteInputMessage(uMsg, wParam);
