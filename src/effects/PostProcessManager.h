@@ -1,0 +1,93 @@
+#pragma once
+// The post-process chain: an ordered list of effect instances, each with a
+// parameter slot in the post-process object's parameter block, saved in
+// every slide as a count and a run of chain records. The manager holds the
+// active list itself (the panel shows it); the records mirror it after
+// every SyncRecords and are what the slide section stores.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/MVObject.h"
+#include "effects/SectionFormat.h"
+
+using Float4 = std::array<float, 4>;
+
+struct PostProcessInstance {
+  std::array<Float4, 2> parameters{};
+  std::int32_t effectIndex = -1;
+  std::int32_t parameterSlot = -1;
+};
+
+// What the chain needs of one loaded effect (filled from the effect file's
+// annotations when the device is created).
+struct PostProcessEffect {
+  std::int32_t renderTarget = 0;
+  std::array<std::int32_t, 2> parameterSize{};
+  std::array<Float4, 2> parameterDefault{};
+};
+
+enum class PostProcessCombination { Blur, Bloom, DepthOfField, EdgeGlow };
+
+class PostProcessManager : public MVObject {
+ public:
+  static constexpr int kEffectCount = 25;
+  static constexpr int kRecordCount = 22;
+  static constexpr int kSlotCount = 20;
+
+  PostProcessManager();
+
+  std::int32_t GetType() const override { return MV_TYPE_POSTPROCESS; }
+  // No panel preferences: the count, then the records when it is 1..20.
+  std::ostream& Write(std::ostream& out) override;
+  std::istream& Read(std::istream& in) override;
+
+  static const char16_t* EffectFile(int index);
+  static const char16_t* DisplayName(int index);
+  static bool IsEffectIndex(std::int32_t index) { return index >= 0 && index < kEffectCount; }
+  // The rows of a predefined combination, in order.
+  static std::vector<int> CombinationRows(PostProcessCombination c);
+
+  PostProcessEffect& GetEffect(int index) { return m_effects[static_cast<std::size_t>(index)]; }
+
+  // The active list: the effects in order, then the end marker (no
+  // instance). Selection -1 means none.
+  int GetListCount() const { return static_cast<int>(m_list.size()); }
+  const PostProcessInstance* GetListInstance(int item) const;
+  int GetSelected() const { return m_selected; }
+  void SetSelected(int item);
+
+  // Editing, each as the panel drives it (the panel follows with SyncRecords).
+  bool InsertEffect(int effectIndex);
+  void RemoveSelected();
+  void MoveUp();
+  void MoveDown();
+  void ClearActiveList();
+  void ApplyCombination(PostProcessCombination c);
+  void SyncRecords();
+
+  std::int32_t GetEntryCount() const { return m_entryCount; }
+  const mv::effects::ChainRecord& GetRecord(int k) const { return m_records[static_cast<std::size_t>(k)]; }
+  const PostProcessInstance* GetRecordInstance(int k) const { return m_recordInstances[static_cast<std::size_t>(k)]; }
+
+  bool IsEnabled() const { return m_bEnabled; }
+  void SetEnabled(bool enabled) { m_bEnabled = enabled; }
+  bool IsSlotFree(int slot) const;
+  int CountFreeSlots() const;
+
+ private:
+  int TakeSlot();
+  void MarkSlot(std::int32_t slot, bool free);
+  void EmptyRecords();
+
+  std::int32_t m_entryCount = 0;
+  std::array<mv::effects::ChainRecord, kRecordCount> m_records{};
+  std::array<PostProcessInstance*, kRecordCount> m_recordInstances{};
+  std::array<PostProcessEffect, kEffectCount> m_effects{};
+  // Items of the active list; the last one, the end marker, holds none.
+  std::vector<std::unique_ptr<PostProcessInstance>> m_list;
+  int m_selected = -1;
+  bool m_bEnabled = true;
+  std::array<bool, kSlotCount> m_slotFree{};
+};
