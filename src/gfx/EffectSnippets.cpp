@@ -1,0 +1,66 @@
+// Built-in GLSL shared by the effect files, so each file holds only what is
+// its own. Names are those written after '@' (shaders) or in `include`.
+#include <cstring>
+
+#include "gfx/EffectFile.h"
+
+namespace gfx {
+
+namespace {
+
+// The pre-transformed quad of the post-process chain and the final image:
+// QuadVertex positions in pixels, two texture coordinate pairs.
+const char* const kQuadVertex = R"(in vec4 inPosition;
+in vec2 inTexCoord0;
+in vec2 inTexCoord1;
+out vec2 vTex0;
+out vec2 vTex1;
+void main() {
+  gl_Position = mvPreTransformed(inPosition);
+  vTex0 = inTexCoord0;
+  vTex1 = inTexCoord1;
+}
+)";
+
+// Copies g_txSrcColor at texture coordinate 0 of the quad (the effect
+// declares the texture parameter g_txSrcColor).
+const char* const kCopyFragment = R"(in vec2 vTex0;
+void main() {
+  mv_Target0 = texture(g_txSrcColor, vTex0);
+}
+)";
+
+const char* const kLighting = R"(// Directional light terms; n, l and v normalised.
+float mvDiffuse(vec3 n, vec3 l) { return max(dot(n, l), 0.0); }
+float mvSpecular(vec3 n, vec3 l, vec3 v, float power) {
+  if (!mv_SpecularEnable) return 0.0;
+  vec3 h = normalize(l + v);
+  return pow(max(dot(n, h), 0.0), max(power, 1.0));
+}
+#ifdef MV_FRAGMENT
+// The normal to shade with: the interpolated one, or the face's own under
+// flat shading (turned to the side of the interpolated one).
+vec3 mvShadingNormal(vec3 n, vec3 viewPos) {
+  vec3 nn = normalize(n);
+  if (mv_ShadeMode != 1) return nn;
+  vec3 f = normalize(cross(dFdx(viewPos), dFdy(viewPos)));
+  return dot(f, nn) < 0.0 ? -f : f;
+}
+#endif
+)";
+
+const EffectSnippet kSnippets[] = {
+    {"quad", "vertex", kQuadVertex},
+    {"copy", "fragment", kCopyFragment},
+    {"lighting", "any", kLighting},
+};
+
+}  // namespace
+
+const EffectSnippet* FindEffectSnippet(std::string_view name) {
+  for (const EffectSnippet& s : kSnippets)
+    if (name == s.name) return &s;
+  return nullptr;
+}
+
+}  // namespace gfx

@@ -1,0 +1,432 @@
+#include "gfx/RecordingDevice.h"
+
+#include <algorithm>
+#include <array>
+
+#include "gfx/EffectBase.h"
+#include "gfx/Resources.h"
+
+namespace gfx {
+
+std::vector<const RecordedEvent*> RecordingDevice::Find(RecordedEvent::Kind kind, std::string_view name) const {
+  std::vector<const RecordedEvent*> r;
+  for (const RecordedEvent& e : Events())
+    if (e.kind == kind && (name.empty() || e.name == name)) r.push_back(&e);
+  return r;
+}
+
+const RecordedEvent* RecordingDevice::LastParameter(std::string_view name) const {
+  const auto& ev = Events();
+  for (auto it = ev.rbegin(); it != ev.rend(); ++it)
+    if (it->kind == RecordedEvent::Kind::SetParameter && it->name == name) return &*it;
+  return nullptr;
+}
+
+int RecordingDevice::CountDraws() const {
+  return static_cast<int>(std::count_if(Events().begin(), Events().end(),
+                                        [](const RecordedEvent& e) { return e.kind == RecordedEvent::Kind::Draw; }));
+}
+
+namespace {
+
+using detail::EffectBase;
+using EvKind = RecordedEvent::Kind;
+
+class RecDevice;
+
+class RecEffect final : public EffectBase {
+ public:
+  RecEffect(RecDevice* dev, EffectFileDecl decl);
+  HRESULT SetTechnique(Handle technique) override;
+  HRESULT Begin(unsigned* passes, std::uint32_t flags) override;
+  HRESULT EndPass() override;
+  HRESULT End() override;
+  HRESULT ApplyParameterBlock(Handle block) override;
+  HRESULT OnLostDevice() override;
+  HRESULT OnResetDevice() override;
+
+ protected:
+  void OnParameterChanged(int param) override;
+  bool BackendTechniqueValid(int tech) const override;
+  HRESULT OnBeginPass(int tech, int pass) override;
+  HRESULT OnCommit() override;
+
+ private:
+  RecordedEvent& Push(EvKind k);
+  std::string TechName() const {
+    return currentTech_ >= 0 ? decl_.techniques[static_cast<std::size_t>(currentTech_)].name : std::string();
+  }
+  RecDevice* dev_;
+};
+
+class RecDevice final : public RecordingDevice {
+ public:
+  RecDevice(int w, int h) : width_(w), height_(h) {
+    SurfaceDesc d;
+    d.format = Format::A8R8G8B8;
+    d.usage = USAGE_RENDERTARGET;
+    d.width = w;
+    d.height = h;
+    backBuffer_ = std::make_shared<detail::BackBufferSurface>(d);
+    targets_[0] = backBuffer_;
+    for (int s = 0; s < kRenderStateCount; ++s) states_[static_cast<std::size_t>(s)] = RenderStateDefault(RenderStateAt(s));
+    settings_.caps.numSimultaneousRTs = 4;
+    settings_.caps.maxPointSize = 64.0f;
+    settings_.caps.maxTextureWidth = settings_.caps.maxTextureHeight = 8192;
+    settings_.caps.description = "Recording device";
+  }
+
+  Settings& GetSettings() override { return settings_; }
+  const std::vector<RecordedEvent>& Events() const override { return events_; }
+  void ClearEvents() override { events_.clear(); }
+  void SetRecording(bool on) override { recording_ = on; }
+
+  RecordedEvent* Push(EvKind k) {
+    if (!recording_) return nullptr;
+    events_.emplace_back();
+    events_.back().kind = k;
+    return &events_.back();
+  }
+
+  HRESULT Clear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil) override {
+    if (RecordedEvent* e = Push(EvKind::Clear)) {
+      e->value = color;
+      e->index = static_cast<int>(flags);
+      e->values = {z};
+      e->surface = targets_[0];
+    }
+    return S_OK;
+  }
+  HRESULT BeginScene() override {
+    if (inScene_ || settings_.failBeginScene) return ERR_INVALIDCALL;
+    inScene_ = true;
+    Push(EvKind::BeginScene);
+    return S_OK;
+  }
+  HRESULT EndScene() override {
+    if (!inScene_) return ERR_INVALIDCALL;
+    inScene_ = false;
+    Push(EvKind::EndScene);
+    return S_OK;
+  }
+  BackBufferDesc GetBackBufferDesc() const override { return BackBufferDesc{width_, height_, "A8R8G8B8"}; }
+  HRESULT SetRenderTarget(int index, std::shared_ptr<Surface> surface) override {
+    if (index < 0 || index >= std::min(3, settings_.caps.numSimultaneousRTs)) return ERR_INVALIDCALL;
+    if (index == 0 && !surface) return ERR_INVALIDCALL;
+    if (surface && !(surface->GetDesc().usage & USAGE_RENDERTARGET)) return ERR_INVALIDCALL;
+    if (RecordedEvent* e = Push(EvKind::SetRenderTarget)) {
+      e->index = index;
+      e->surface = surface;
+    }
+    targets_[static_cast<std::size_t>(index)] = std::move(surface);
+    return S_OK;
+  }
+  HRESULT GetRenderTarget(int index, std::shared_ptr<Surface>* out) override {
+    if (!out || index < 0 || index > 2) return ERR_INVALIDCALL;
+    *out = targets_[static_cast<std::size_t>(index)];
+    return *out ? S_OK : E_FAIL;
+  }
+  std::shared_ptr<Surface> GetBackBuffer() override { return backBuffer_; }
+  DeviceCaps GetDeviceCaps() const override { return settings_.caps; }
+  DisplayMode GetDisplayMode() const override { return DisplayMode{width_, height_, 60, Format::X8R8G8B8}; }
+  bool CheckRenderTargetFormat(Format f, ResourceType type) const override {
+    if (type == ResourceType::CubeTexture && !settings_.cubeRenderTargets) return false;
+    if (f == Format::A16B16G16R16F || f == Format::A32B32G32R32F || f == Format::R32F)
+      return settings_.floatRenderTargets;
+    return f == Format::A8R8G8B8 || f == Format::X8R8G8B8;
+  }
+  bool CheckPostPixelShaderBlending(Format f) const override {
+    return f == Format::A8R8G8B8 || f == Format::X8R8G8B8 || (f == Format::A16B16G16R16F && settings_.floatRenderTargets);
+  }
+
+  HRESULT CreateTexture(int w, int h, int levels, std::uint32_t usage, Format format, Pool pool,
+                        std::shared_ptr<Texture>* out) override {
+    if (!out) return E_INVALIDARG;
+    out->reset();
+    if (settings_.failTextureCreation) return E_OUTOFMEMORY;
+    if (!detail::ValidTextureArgs(w, h, levels, usage, format, pool, settings_.caps.maxTextureWidth)) return ERR_INVALIDCALL;
+    if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::Texture)) return ERR_INVALIDCALL;
+    *out = std::make_shared<detail::TextureImpl>(w, h, levels, usage, format, pool);
+    return S_OK;
+  }
+  HRESULT CreateCubeTexture(int edge, int levels, std::uint32_t usage, Format format, Pool pool,
+                            std::shared_ptr<CubeTexture>* out) override {
+    if (!out) return E_INVALIDARG;
+    out->reset();
+    if (settings_.failTextureCreation) return E_OUTOFMEMORY;
+    if (!detail::ValidTextureArgs(edge, edge, levels, usage, format, pool, settings_.caps.maxTextureWidth)) return ERR_INVALIDCALL;
+    if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::CubeTexture)) return ERR_INVALIDCALL;
+    *out = std::make_shared<detail::CubeTextureImpl>(edge, levels, usage, format, pool);
+    return S_OK;
+  }
+  HRESULT CreateVertexBuffer(std::size_t bytes, std::uint32_t usage, Pool pool,
+                             std::shared_ptr<VertexBuffer>* out) override {
+    if (!out) return E_INVALIDARG;
+    out->reset();
+    if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
+    *out = std::make_shared<detail::VertexBufferImpl>(bytes, usage, pool);
+    return S_OK;
+  }
+  HRESULT CreateIndexBuffer(std::size_t bytes, std::uint32_t usage, IndexFormat format, Pool pool,
+                            std::shared_ptr<IndexBuffer>* out) override {
+    if (!out) return E_INVALIDARG;
+    out->reset();
+    if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
+    *out = std::make_shared<detail::IndexBufferImpl>(bytes, usage, format, pool);
+    return S_OK;
+  }
+  HRESULT CreateVertexDeclaration(const VertexElement* elements, std::size_t count,
+                                  std::shared_ptr<VertexDeclaration>* out) override {
+    if (!out) return E_INVALIDARG;
+    out->reset();
+    if (!detail::ValidDeclaration(elements, count)) return ERR_INVALIDCALL;
+    *out = std::make_shared<detail::VertexDeclarationImpl>(std::vector<VertexElement>(elements, elements + count));
+    return S_OK;
+  }
+
+  HRESULT SetVertexDeclaration(std::shared_ptr<VertexDeclaration> decl) override {
+    decl_ = std::move(decl);
+    Push(EvKind::SetVertexDeclaration);
+    return S_OK;
+  }
+  HRESULT SetStreamSource(int stream, std::shared_ptr<VertexBuffer> vb, std::size_t offset, std::size_t stride) override {
+    if (stream < 0 || stream > 15) return ERR_INVALIDCALL;
+    if (stream == 0) {
+      vb_ = std::move(vb);
+      stride_ = stride;
+    }
+    if (RecordedEvent* e = Push(EvKind::SetStreamSource)) {
+      e->index = stream;
+      e->value = static_cast<std::uint32_t>(stride);
+    }
+    return S_OK;
+  }
+  HRESULT SetIndices(std::shared_ptr<IndexBuffer> ib) override {
+    ib_ = std::move(ib);
+    Push(EvKind::SetIndices);
+    return S_OK;
+  }
+  HRESULT SetRenderState(RenderState state, std::uint32_t value) override {
+    int i = RenderStateIndex(state);
+    if (i < 0) return ERR_INVALIDCALL;
+    states_[static_cast<std::size_t>(i)] = value;
+    if (RecordedEvent* e = Push(EvKind::SetRenderState)) {
+      e->state = state;
+      e->name = RenderStateName(state);
+      e->value = value;
+    }
+    return S_OK;
+  }
+  std::uint32_t GetRenderState(RenderState state) const override {
+    int i = RenderStateIndex(state);
+    return i < 0 ? 0 : states_[static_cast<std::size_t>(i)];
+  }
+
+  HRESULT Draw(PrimitiveType type, std::uint32_t count, bool indexed, const void* up, std::size_t stride) {
+    if (!passActive_ || count == 0 || !decl_) return ERR_INVALIDCALL;
+    if (!up && !vb_) return ERR_INVALIDCALL;
+    if (indexed && !ib_) return ERR_INVALIDCALL;
+    if (RecordedEvent* e = Push(EvKind::Draw)) {
+      e->effect = activeEffect_;
+      e->technique = activeTechnique_;
+      e->index = activePass_;
+      e->primitive = type;
+      e->value = count;
+      e->indexed = indexed;
+      e->userMemory = up != nullptr;
+      if (up) {
+        const auto* b = static_cast<const std::uint8_t*>(up);
+        e->vertices.assign(b, b + PrimitiveVertexCount(type, count) * stride);
+      }
+      for (int s = 0; s < 3; ++s)
+        if (targets_[static_cast<std::size_t>(s)]) e->values.push_back(static_cast<float>(s));
+    }
+    return S_OK;
+  }
+  HRESULT DrawPrimitive(PrimitiveType type, std::uint32_t start, std::uint32_t count) override {
+    if (vb_ && stride_ && (start + PrimitiveVertexCount(type, count)) * stride_ > vb_->GetSize()) return ERR_INVALIDCALL;
+    return Draw(type, count, false, nullptr, 0);
+  }
+  HRESULT DrawIndexedPrimitive(PrimitiveType type, std::int32_t, std::uint32_t, std::uint32_t, std::uint32_t startIndex,
+                               std::uint32_t count) override {
+    if (ib_) {
+      std::size_t isz = ib_->GetFormat() == IndexFormat::Index32 ? 4 : 2;
+      if ((startIndex + PrimitiveVertexCount(type, count)) * isz > ib_->GetSize()) return ERR_INVALIDCALL;
+    }
+    return Draw(type, count, true, nullptr, 0);
+  }
+  HRESULT DrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices, std::size_t stride) override {
+    if (!vertices || stride == 0) return ERR_INVALIDCALL;
+    return Draw(type, count, false, vertices, stride);
+  }
+
+  HRESULT CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out, std::string* errors) override {
+    std::string text;
+    HRESULT hr = detail::ReadWholeFile(path, 1u << 20, &text);
+    if (Failed(hr)) {
+      if (out) out->reset();
+      if (errors) *errors = path + ":0: " + (hr == ERR_NOTFOUND ? "cannot open the file" : "cannot read the file");
+      return hr;
+    }
+    return CreateEffectFromMemory(text, path, out, errors);
+  }
+  HRESULT CreateEffectFromMemory(std::string_view text, const std::string& name, std::shared_ptr<Effect>* out,
+                                 std::string* errors) override {
+    if (!out) return E_INVALIDARG;
+    out->reset();
+    EffectFileDecl decl;
+    std::string err;
+    if (!ParseEffectFile(text, name, &decl, &err)) {
+      if (errors) *errors = err;
+      return E_FAIL;
+    }
+    if (errors) errors->clear();
+    auto fx = std::make_shared<RecEffect>(this, std::move(decl));
+    if (RecordedEvent* e = Push(EvKind::CreateEffect)) e->effect = name;
+    *out = std::move(fx);
+    return S_OK;
+  }
+
+  HRESULT Reset(int w, int h) override {
+    if (w < 1 || h < 1) return ERR_INVALIDCALL;
+    width_ = w;
+    height_ = h;
+    backBuffer_->SetSize(w, h);
+    targets_ = {backBuffer_, nullptr, nullptr};
+    if (RecordedEvent* e = Push(EvKind::Reset)) e->values = {static_cast<float>(w), static_cast<float>(h)};
+    return S_OK;
+  }
+  HRESULT ReadSurfaceRGBA8(const Surface*, std::vector<std::uint8_t>*) override { return E_NOTIMPL; }
+  HRESULT ReadSurfaceFloat(const Surface*, std::vector<float>*) override { return E_NOTIMPL; }
+
+  // Pass bookkeeping from the effects.
+  void PassBegun(const std::string& effect, const std::string& technique, int pass) {
+    passActive_ = true;
+    activeEffect_ = effect;
+    activeTechnique_ = technique;
+    activePass_ = pass;
+  }
+  void PassEnded() { passActive_ = false; }
+
+ private:
+  int width_, height_;
+  Settings settings_;
+  std::vector<RecordedEvent> events_;
+  bool recording_ = true;
+  bool inScene_ = false;
+  std::shared_ptr<detail::BackBufferSurface> backBuffer_;
+  std::array<std::shared_ptr<Surface>, 3> targets_;
+  std::array<std::uint32_t, kRenderStateCount> states_{};
+  std::shared_ptr<VertexDeclaration> decl_;
+  std::shared_ptr<VertexBuffer> vb_;
+  std::size_t stride_ = 0;
+  std::shared_ptr<IndexBuffer> ib_;
+  bool passActive_ = false;
+  std::string activeEffect_;
+  std::string activeTechnique_;
+  int activePass_ = -1;
+};
+
+RecEffect::RecEffect(RecDevice* dev, EffectFileDecl decl) : EffectBase(dev, std::move(decl)), dev_(dev) {}
+
+RecordedEvent& RecEffect::Push(EvKind k) {
+  static thread_local RecordedEvent sink;
+  RecordedEvent* e = dev_->Push(k);
+  if (!e) {
+    sink = RecordedEvent{};
+    return sink;
+  }
+  e->effect = Name();
+  e->technique = TechName();
+  return *e;
+}
+
+HRESULT RecEffect::SetTechnique(Handle technique) {
+  HRESULT hr = EffectBase::SetTechnique(technique);
+  if (Succeeded(hr)) Push(EvKind::SetTechnique);
+  return hr;
+}
+
+HRESULT RecEffect::Begin(unsigned* passes, std::uint32_t flags) {
+  unsigned n = 0;
+  HRESULT hr = EffectBase::Begin(&n, flags);
+  if (passes) *passes = n;
+  if (Succeeded(hr)) Push(EvKind::Begin).value = n;
+  return hr;
+}
+
+HRESULT RecEffect::EndPass() {
+  int pass = activePass_;
+  HRESULT hr = EffectBase::EndPass();
+  if (Succeeded(hr)) {
+    dev_->PassEnded();
+    Push(EvKind::EndPass).index = pass;
+  }
+  return hr;
+}
+
+HRESULT RecEffect::End() {
+  if (activePass_ >= 0) EndPass();
+  HRESULT hr = EffectBase::End();
+  if (Succeeded(hr)) Push(EvKind::End);
+  return hr;
+}
+
+HRESULT RecEffect::ApplyParameterBlock(Handle block) {
+  HRESULT hr = EffectBase::ApplyParameterBlock(block);
+  if (Succeeded(hr)) Push(EvKind::ApplyParameterBlock).value = block.value;
+  return hr;
+}
+
+HRESULT RecEffect::OnLostDevice() {
+  Push(EvKind::EffectLost);
+  return S_OK;
+}
+
+HRESULT RecEffect::OnResetDevice() {
+  Push(EvKind::EffectReset);
+  return S_OK;
+}
+
+void RecEffect::OnParameterChanged(int param) {
+  const Param& p = params_[static_cast<std::size_t>(param)];
+  RecordedEvent* e = dev_->Push(EvKind::SetParameter);
+  if (!e) return;
+  e->effect = Name();
+  e->technique = TechName();
+  e->name = p.decl->name;
+  ParameterType t = p.decl->type;
+  e->values.resize(static_cast<std::size_t>(p.words));
+  for (int k = 0; k < p.words; ++k) {
+    std::uint32_t w = words_[p.offset + static_cast<std::size_t>(k)];
+    e->values[static_cast<std::size_t>(k)] = t == ParameterType::Int    ? static_cast<float>(static_cast<std::int32_t>(w))
+                                             : t == ParameterType::Bool ? (w ? 1.0f : 0.0f)
+                                                                        : BitsFloat(w);
+  }
+  e->text = p.text;
+  e->texture = p.texture;
+}
+
+bool RecEffect::BackendTechniqueValid(int tech) const {
+  const auto& bad = dev_->GetSettings().invalidTechniques;
+  return std::find(bad.begin(), bad.end(), decl_.techniques[static_cast<std::size_t>(tech)].name) == bad.end();
+}
+
+HRESULT RecEffect::OnBeginPass(int tech, int pass) {
+  dev_->PassBegun(Name(), decl_.techniques[static_cast<std::size_t>(tech)].name, pass);
+  Push(EvKind::BeginPass).index = pass;
+  return S_OK;
+}
+
+HRESULT RecEffect::OnCommit() {
+  Push(EvKind::CommitChanges).index = activePass_;
+  return S_OK;
+}
+
+}  // namespace
+
+std::unique_ptr<RecordingDevice> CreateRecordingDevice(int width, int height) {
+  return std::make_unique<RecDevice>(width > 0 ? width : 1, height > 0 ? height : 1);
+}
+
+}  // namespace gfx
