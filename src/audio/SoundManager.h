@@ -1,0 +1,143 @@
+#pragma once
+// The sound manager: plays a music file from media\music\ as a stream (the
+// internal player) or monitors the sound card's input (live input), owns the
+// master volume and the playlist, analyses the spectrum of what is heard once
+// per frame into 64 bands and one level (BassValue), and stores its track,
+// enable flag and volume in slide files.
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <ostream>
+
+#include "audio/RecordingLine.h"
+#include "audio/SoundSystem.h"
+#include "audio/SpectrumAnalysis.h"
+#include "core/MVObject.h"
+
+struct PlaylistEntry {
+  char16_t wide[260];  // shown in the panel
+  char name[256];      // 8-bit file name, no directory
+};
+
+class SoundManager : public MVObject {
+ public:
+  static constexpr int kPlaylistSize = 255;
+  static constexpr int kTrackPathSize = 300;
+  static constexpr int kSpareStreams = 10;
+  static constexpr int kLiveSampleFrames = 2205;
+  static constexpr const char* kMusicFolder = "media\\music\\";
+
+  // Result codes of the manager's operations.
+  enum Result : int {
+    kResultOk = 0,
+    kResultWrongVersion = 0x2001,
+    kResultInitFailed = 0x2002,
+    kResultStreamStopClose = 0x2004,
+    kResultStopBeforeReopen = 0x2006,
+    kResultPlayFailed = 0x2007,
+  };
+
+  // Where the analysed sound comes from.
+  enum SourceMode : std::int32_t { kSourceLiveInput = 1, kSourceInternalPlayer = 2 };
+
+  // The program's manager: plays through the sound card (or SDL's dummy
+  // driver when there is none).
+  SoundManager();
+  // A manager over a given sound system (the offline backend in tests and
+  // offline rendering).
+  explicit SoundManager(std::unique_ptr<mv::audio::SoundSystem> system);
+  ~SoundManager() override;
+  SoundManager(const SoundManager&) = delete;
+  SoundManager& operator=(const SoundManager&) = delete;
+
+  std::int32_t GetType() const override { return MV_TYPE_SOUND; }
+  std::ostream& Write(std::ostream& out) override;
+  std::istream& Read(std::istream& in) override;
+
+  // Sets up the sound system and opens the selected track; a result code.
+  int Initialise();
+
+  // Scans media\music\ into the playlist; returns the number of entries.
+  int ScanPlaylist();
+  int GetPlaylistCount() const { return m_PlaylistCount; }
+  const PlaylistEntry& GetPlaylistEntry(int i) const { return m_Playlist[std::size_t(i)]; }
+
+  // Opens media\music\<name> as the stream. False (and no stream) when the
+  // name is none, too long for the track path, or the file does not decode.
+  bool OpenTrack(const char* name);
+  // (100, 0, 0) each frame: stops a stream that has ended. (-1, 0, 0):
+  // reopens the selected track and plays it from the start.
+  int CheckTrack(int count, int channel, int flag);
+  void Play();
+  void Stop();
+  void SetStreamTime(int milliseconds);
+
+  // Selects the track the player opens (a playlist name, or none).
+  void SelectTrack(const char* name) { m_pSelectedTrack = name; }
+  const char* GetSelectedTrack() const { return m_pSelectedTrack; }
+
+  // Live input: records the input into a looping sample and monitors it.
+  bool StartLiveInput();
+  void SelectMicrophoneLine();
+  // Switches what is heard and analysed: the music stream, or the capture
+  // device with the given recording line. False when live input could not
+  // start (the internal player stays).
+  bool SelectSource(SourceMode mode, mv::audio::RecordingLine line);
+  SourceMode GetSourceMode() const { return m_SourceMode; }
+
+  // Per frame, before every other manager: the spectrum into bands, the
+  // band level into BassValue.
+  void AnalyseSpectrum();
+
+  // The panel refresh: time, volume text and master volume, level, Play
+  // caption, hovered-band timeout. Called at render time when the panel is
+  // dirty, and by Read.
+  void UpdateSoundPanel();
+
+  void SetVolume(int volume);  // 0..255, applied when sound is enabled
+  int GetVolume() const { return m_nVolume; }
+  void EnableSound(bool enable);
+  bool IsSoundEnabled() const { return m_bSoundEnabled; }
+
+  mv::audio::SoundSystem& System() { return *m_System; }
+  const mv::audio::SoundSystem& System() const { return *m_System; }
+  mv::audio::SpectrumBands& Bands() { return m_Bands; }
+  const mv::audio::SpectrumBands& Bands() const { return m_Bands; }
+  float GetBandLevel() const { return m_Bands.level; }
+  const char* GetTrackPath() const { return m_szTrackPath; }
+  mv::audio::StreamHandle GetStream() const { return m_Stream; }
+  bool IsOpenFailed() const { return m_bOpenFailed; }
+  void SetOpenFailed(bool failed) { m_bOpenFailed = failed; }
+  bool IsPanelDirty() const { return m_bPanelDirty; }
+  void SetPanelDirty(bool dirty) { m_bPanelDirty = dirty; }
+  bool IsStreamPlaying() const { return m_bStreamPlaying; }
+  void SetStreamPlaying(bool playing) { m_bStreamPlaying = playing; }
+  bool IsPlayStateChanged() const { return m_bPlayStateChanged; }
+  void SetPlayStateChanged(bool changed) { m_bPlayStateChanged = changed; }
+
+ private:
+  void CloseStream();
+  void OnBandsAnalysed();
+  void ApplyMasterVolume();
+
+  std::unique_ptr<mv::audio::SoundSystem> m_System;
+  PlaylistEntry m_Playlist[kPlaylistSize] = {};
+  int m_PlaylistCount = 0;
+  bool m_bPanelDirty = false;
+  bool m_bOpenFailed = false;
+  char m_szTrackPath[kTrackPathSize] = {};
+  const char* m_pSelectedTrack = nullptr;
+  mv::audio::StreamHandle m_Stream = 0;
+  mv::audio::StreamHandle m_SpareStreams[kSpareStreams] = {};
+  std::int32_t m_nMonitorChannel = -1;
+  std::int32_t m_nMonitorFrequency = 0;
+  SourceMode m_SourceMode = kSourceInternalPlayer;
+  mv::audio::RecordingLine m_RecordingLine = mv::audio::RecordingLine::Microphone;
+  mv::audio::SampleHandle m_LiveSamples[2] = {};
+  bool m_bFftActivated = false;
+  mv::audio::SpectrumBands m_Bands;
+  std::int32_t m_nVolume = 0;
+  bool m_bSoundEnabled = true;
+  bool m_bPlayStateChanged = false;
+  bool m_bStreamPlaying = false;
+};

@@ -1,0 +1,703 @@
+#include "audio/SoundSystem.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <string>
+
+#include "audio/Decoders.h"
+#include "io/Log.h"
+
+namespace mv::audio {
+
+namespace {
+
+constexpr int kMaxStreams = 16;
+constexpr int kMaxSamples = 16;
+constexpr int kMaxChannels = 32;
+constexpr int kMaxSampleFrames = 1 << 22;
+constexpr long kRingFrames = kOutputRate / 2;  // half a second decoded ahead
+constexpr long kDecodeChunk = 2048;
+constexpr int kMixChunk = 1024;
+
+const char* const kErrorTexts[] = {
+    "No errors",
+    "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
+    "This command failed because FSOUND_Init was not called",
+    "Error initializing output device.",
+    "The output device is already in use and cannot be reused.",
+    "Playing the sound failed.",
+    "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
+    "Error setting cooperative level for hardware.",
+    "Error creating hardware sound buffer.",
+    "File not found",
+    "Unknown file format",
+    "Error loading file",
+    "Not enough memory ",
+    "The version number of this file format is not supported",
+    "An invalid parameter was passed to this function",
+    "Tried to use an EAX command on a non EAX enabled channel or output.",
+    "Failed to allocate a new channel",
+    "Recording not supported on this device",
+    "Required Mediaplayer codec is not installed",
+};
+
+int ErrorFor(DecoderError error) {
+  switch (error) {
+    case DecoderError::NotFound: return kSoundErrFileNotFound;
+    case DecoderError::UnknownFormat: return kSoundErrFileFormat;
+    case DecoderError::OutOfMemory: return kSoundErrMemory;
+    default: return kSoundErrFileBad;
+  }
+}
+
+}  // namespace
+
+const char* SoundErrorText(int code) {
+  if (code < 0 || code >= int(std::size(kErrorTexts))) return "Unknown error";
+  return kErrorTexts[code];
+}
+
+struct SoundSystem::Stream {
+  std::unique_ptr<Decoder> decoder;
+  std::vector<float> ring;     // stereo frames, kRingFrames of them
+  long ringRead = 0;           // first frame to mix
+  long ringCount = 0;          // frames ready
+  bool decodeEnded = false;    // the decoder has nothing more (end or error)
+  bool playing = false;
+  bool atEnd = false;          // played through to its end
+  std::int64_t consumed = 0;   // output frames mixed from it (its position)
+};
+
+struct SoundSystem::Sample {
+  std::vector<std::int16_t> data;
+  unsigned mode = kModeLoopOff;
+  int frequency = kOutputRate;
+  int loopStart = 0;
+  int loopEnd = 0;
+};
+
+SoundSystem::SoundSystem(SoundBackend backend) : m_backend(backend) {
+  m_streams.resize(kMaxStreams);
+  m_samples.resize(kMaxSamples);
+  m_channels.resize(std::size_t(m_channelCount));
+  m_mixScratch.resize(std::size_t(kMixChunk) * 2);
+  m_fft = kiss_fftr_alloc(kFftSize, 0, nullptr, nullptr);
+  // Periodic Hann window: a sine centred on a bin keeps its full coherent
+  // gain of one half there.
+  for (int n = 0; n < kFftSize; ++n)
+    m_window[n] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kFftSize));
+}
+
+SoundSystem::~SoundSystem() {
+  Close();
+  kiss_fftr_free(m_fft);
+}
+
+bool SoundSystem::SetMixer(int) {
+  if (m_initialized) { m_error = kSoundErrBusy; return false; }
+  return true;
+}
+
+bool SoundSystem::SetDriver(int) {
+  if (m_initialized) { m_error = kSoundErrBusy; return false; }
+  return true;
+}
+
+bool SoundSystem::SetOutput(int) {
+  if (m_initialized) { m_error = kSoundErrBusy; return false; }
+  return true;
+}
+
+bool SoundSystem::SetBufferSize(int milliseconds) {
+  if (m_initialized) { m_error = kSoundErrBusy; return false; }
+  if (milliseconds < 1 || milliseconds > 1000) { m_error = kSoundErrInvalidParam; return false; }
+  m_bufferMs = milliseconds;
+  return true;
+}
+
+bool SoundSystem::Init(int rate, int channels, unsigned) {
+  if (m_initialized) { m_error = kSoundErrBusy; return false; }
+  // The mixer runs at one rate; streams are converted to it when decoded.
+  if (rate != kOutputRate || channels < 1 || channels > kMaxChannels) {
+    m_error = kSoundErrInvalidParam;
+    return false;
+  }
+  m_channelCount = std::max(2, channels);
+  {
+    std::lock_guard lock(m_mixMutex);
+    m_channels.assign(std::size_t(m_channelCount), Channel{});
+    m_channelStream = 0;
+    m_history.fill(0.0f);
+    m_framesMixed = 0;
+    m_lastBlockFrames = 0;
+    m_lastBlockTime = std::chrono::steady_clock::now();
+  }
+  m_pendingFrames = 0.0;
+  m_lastAnalysedFrame = 0;
+  if (m_backend == SoundBackend::Device) {
+    if (!OpenDevice()) {
+      m_error = kSoundErrInit;
+      return false;
+    }
+    m_stopDecoder = false;
+    m_decoder = std::thread(&SoundSystem::DecoderThread, this);
+    SDL_PauseAudioDevice(m_outputDevice, 0);
+  }
+  m_initialized = true;
+  m_error = kSoundOk;
+  return true;
+}
+
+bool SoundSystem::OpenDevice() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    Log(std::string("Sound: audio subsystem failed: ") + SDL_GetError() + "\n");
+    return false;
+  }
+  // The device buffer: the largest power of two within the buffer time.
+  int frames = 256;
+  while (frames * 2 <= kOutputRate * m_bufferMs / 1000) frames *= 2;
+  SDL_AudioSpec want{};
+  want.freq = kOutputRate;
+  want.format = AUDIO_F32SYS;
+  want.channels = 2;
+  want.samples = Uint16(frames);
+  want.callback = &SoundSystem::AudioCallback;
+  want.userdata = this;
+  SDL_AudioSpec have{};
+  m_outputDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (m_outputDevice == 0) {
+    // No sound card: SDL's dummy driver consumes the output at real-time
+    // pace, so streams still advance and the spectrum still follows them.
+    Log(std::string("Sound: no output device (") + SDL_GetError() +
+        "), playing through the dummy driver\n");
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    int failed = SDL_InitSubSystem(SDL_INIT_AUDIO);
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (failed != 0) return false;
+    m_outputDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (m_outputDevice == 0) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return false;
+    }
+  }
+  const char* driver = SDL_GetCurrentAudioDriver();
+  std::string name = driver ? driver : "";
+  m_dummyDriver = name == "dummy";
+  m_deviceFrames = want.samples;
+  // The dummy and disk drivers consume a block while the next is prepared;
+  // a real device plays a block after the one or two it already holds.
+  m_deviceQueueFrames = (name == "dummy" || name == "disk") ? 0 : 2 * m_deviceFrames;
+  return true;
+}
+
+void SoundSystem::Close() {
+  if (!m_initialized) return;
+  if (m_backend == SoundBackend::Device) {
+    {
+      std::lock_guard lock(m_decodeMutex);
+      m_stopDecoder = true;
+    }
+    m_decodeWake.notify_all();
+    if (m_decoder.joinable()) m_decoder.join();
+    if (m_captureDevice) SDL_CloseAudioDevice(m_captureDevice);
+    m_captureDevice = 0;
+    if (m_outputDevice) SDL_CloseAudioDevice(m_outputDevice);
+    m_outputDevice = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  std::lock_guard decode(m_decodeMutex);
+  std::lock_guard mix(m_mixMutex);
+  for (auto& s : m_streams) s.reset();
+  for (auto& s : m_samples) s.reset();
+  for (auto& c : m_channels) c = Channel{};
+  m_channelStream = 0;
+  m_recordSample = 0;
+  m_initialized = false;
+}
+
+SoundSystem::Stream* SoundSystem::FindStream(StreamHandle handle) const {
+  if (handle < 1 || handle > int(m_streams.size())) return nullptr;
+  return m_streams[std::size_t(handle - 1)].get();
+}
+
+SoundSystem::Sample* SoundSystem::FindSample(SampleHandle handle) const {
+  if (handle < 1 || handle > int(m_samples.size())) return nullptr;
+  return m_samples[std::size_t(handle - 1)].get();
+}
+
+StreamHandle SoundSystem::StreamOpenFile(const std::filesystem::path& path, unsigned, int) {
+  if (!m_initialized) { m_error = kSoundErrUninitialized; return 0; }
+  int slot = -1;
+  {
+    std::lock_guard lock(m_mixMutex);
+    for (int i = 0; i < int(m_streams.size()); ++i)
+      if (!m_streams[std::size_t(i)]) { slot = i; break; }
+  }
+  if (slot < 0) { m_error = kSoundErrMemory; return 0; }
+  DecoderError error = DecoderError::None;
+  auto decoder = OpenDecoder(path, kOutputRate, &error);
+  if (!decoder) {
+    m_error = ErrorFor(error);
+    Log("Sound: cannot open stream " + path.string() + "\n");
+    return 0;
+  }
+  auto stream = std::make_unique<Stream>();
+  stream->decoder = std::move(decoder);
+  stream->ring.assign(std::size_t(kRingFrames) * 2, 0.0f);
+  {
+    std::lock_guard decode(m_decodeMutex);
+    std::lock_guard mix(m_mixMutex);
+    m_streams[std::size_t(slot)] = std::move(stream);
+  }
+  m_decodeWake.notify_all();
+  m_error = kSoundOk;
+  return slot + 1;
+}
+
+int SoundSystem::StreamPlay(int channel, StreamHandle handle) {
+  if (!m_initialized) { m_error = kSoundErrUninitialized; return -1; }
+  if (channel != kStreamChannel && channel != kFreeChannel) {
+    m_error = kSoundErrInvalidParam;
+    return -1;
+  }
+  Stream* stream = FindStream(handle);
+  if (!stream) { m_error = kSoundErrInvalidParam; return -1; }
+  bool rewind = false;
+  {
+    std::lock_guard lock(m_mixMutex);
+    rewind = stream->atEnd;
+  }
+  // A stream that played to its end starts again from the beginning.
+  if (rewind) StreamSetPosition(handle, 0);
+  {
+    std::lock_guard lock(m_mixMutex);
+    if (Stream* other = FindStream(m_channelStream); other && other != stream)
+      other->playing = false;
+    m_channelStream = handle;
+    stream->playing = true;
+    stream->atEnd = false;
+  }
+  m_decodeWake.notify_all();
+  m_error = kSoundOk;
+  return kStreamChannel;
+}
+
+bool SoundSystem::StreamStop(StreamHandle handle) {
+  std::lock_guard lock(m_mixMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) { m_error = kSoundErrInvalidParam; return false; }
+  stream->playing = false;
+  return true;
+}
+
+bool SoundSystem::StreamClose(StreamHandle handle) {
+  std::unique_ptr<Stream> closed;
+  {
+    std::lock_guard decode(m_decodeMutex);
+    std::lock_guard mix(m_mixMutex);
+    if (!FindStream(handle)) { m_error = kSoundErrInvalidParam; return false; }
+    closed = std::move(m_streams[std::size_t(handle - 1)]);
+    if (m_channelStream == handle) m_channelStream = 0;
+  }
+  return true;
+}
+
+bool SoundSystem::StreamSetPosition(StreamHandle handle, std::uint32_t frame) {
+  std::lock_guard decode(m_decodeMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) { m_error = kSoundErrInvalidParam; return false; }
+  bool ok = stream->decoder->Seek(std::int64_t(frame));
+  {
+    std::lock_guard mix(m_mixMutex);
+    stream->ringRead = 0;
+    stream->ringCount = 0;
+    stream->consumed = frame;
+    stream->decodeEnded = !ok;
+    stream->atEnd = false;
+  }
+  m_decodeWake.notify_all();
+  if (!ok) m_error = kSoundErrFileBad;
+  return ok;
+}
+
+bool SoundSystem::StreamSetTime(StreamHandle handle, int milliseconds) {
+  if (milliseconds < 0) { m_error = kSoundErrInvalidParam; return false; }
+  auto frame = std::int64_t(milliseconds) * kOutputRate / 1000;
+  return StreamSetPosition(handle, std::uint32_t(std::min<std::int64_t>(frame, UINT32_MAX)));
+}
+
+int SoundSystem::StreamGetTime(StreamHandle handle) const {
+  std::lock_guard lock(m_mixMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) return -1;
+  return int(stream->consumed * 1000 / kOutputRate);
+}
+
+bool SoundSystem::IsPlaying(int channel) const {
+  std::lock_guard lock(m_mixMutex);
+  if (channel == kStreamChannel) {
+    Stream* stream = FindStream(m_channelStream);
+    return stream && stream->playing;
+  }
+  if (channel < 0 || channel >= int(m_channels.size())) return false;
+  return m_channels[std::size_t(channel)].sample != 0;
+}
+
+void SoundSystem::SetSfxMasterVolume(int volume) {
+  m_masterVolume = std::clamp(volume, 0, 255);
+}
+
+SampleHandle SoundSystem::SampleAlloc(int index, int length, unsigned mode, int frequency,
+                                      int, int, int) {
+  if (!m_initialized) { m_error = kSoundErrUninitialized; return 0; }
+  if (length < 1 || length > kMaxSampleFrames || frequency < 1 || frequency > 192000 ||
+      index < -1 || index >= kMaxSamples) {
+    m_error = kSoundErrInvalidParam;
+    return 0;
+  }
+  auto sample = std::make_unique<Sample>();
+  sample->data.assign(std::size_t(length), 0);
+  sample->mode = mode;
+  sample->frequency = frequency;
+  sample->loopEnd = length;
+  std::lock_guard lock(m_mixMutex);
+  int slot = index;
+  if (slot < 0) {
+    for (int i = 0; i < kMaxSamples; ++i)
+      if (!m_samples[std::size_t(i)]) { slot = i; break; }
+    if (slot < 0) { m_error = kSoundErrMemory; return 0; }
+  }
+  // Replacing a sample silences the channels and the recording that use it.
+  for (auto& c : m_channels)
+    if (c.sample == slot + 1) c = Channel{};
+  if (m_recordSample == slot + 1) m_recordSample = 0;
+  m_samples[std::size_t(slot)] = std::move(sample);
+  m_error = kSoundOk;
+  return slot + 1;
+}
+
+void SoundSystem::SampleFree(SampleHandle handle) {
+  std::lock_guard lock(m_mixMutex);
+  if (!FindSample(handle)) return;
+  for (auto& c : m_channels)
+    if (c.sample == handle) c = Channel{};
+  if (m_recordSample == handle) m_recordSample = 0;
+  m_samples[std::size_t(handle - 1)].reset();
+}
+
+bool SoundSystem::SampleSetLoopPoints(SampleHandle handle, int start, int end) {
+  std::lock_guard lock(m_mixMutex);
+  Sample* sample = FindSample(handle);
+  int length = sample ? int(sample->data.size()) : 0;
+  if (!sample || start < 0 || end <= start || end > length) {
+    m_error = kSoundErrInvalidParam;
+    return false;
+  }
+  sample->loopStart = start;
+  sample->loopEnd = end;
+  return true;
+}
+
+bool SoundSystem::SampleSetMode(SampleHandle handle, unsigned mode) {
+  std::lock_guard lock(m_mixMutex);
+  Sample* sample = FindSample(handle);
+  if (!sample) { m_error = kSoundErrInvalidParam; return false; }
+  sample->mode = mode;
+  return true;
+}
+
+int SoundSystem::PlaySound(int channel, SampleHandle handle) {
+  if (!m_initialized) { m_error = kSoundErrUninitialized; return -1; }
+  std::lock_guard lock(m_mixMutex);
+  Sample* sample = FindSample(handle);
+  if (!sample) { m_error = kSoundErrInvalidParam; return -1; }
+  if (channel == kFreeChannel) {
+    for (int i = 1; i < int(m_channels.size()); ++i)
+      if (m_channels[std::size_t(i)].sample == 0) { channel = i; break; }
+    if (channel == kFreeChannel) { m_error = kSoundErrChannelAlloc; return -1; }
+  } else if (channel < 1 || channel >= int(m_channels.size())) {
+    m_error = kSoundErrInvalidParam;
+    return -1;
+  }
+  Channel& c = m_channels[std::size_t(channel)];
+  c.sample = handle;
+  c.position = 0.0;
+  c.step = double(sample->frequency) / kOutputRate;
+  m_error = kSoundOk;
+  return channel;
+}
+
+bool SoundSystem::StopSound(int channel) {
+  std::lock_guard lock(m_mixMutex);
+  if (channel == kStreamChannel) {
+    if (Stream* stream = FindStream(m_channelStream)) stream->playing = false;
+    return true;
+  }
+  if (channel < 0 || channel >= int(m_channels.size())) {
+    m_error = kSoundErrInvalidParam;
+    return false;
+  }
+  m_channels[std::size_t(channel)] = Channel{};
+  return true;
+}
+
+int SoundSystem::GetFrequency(int channel) const {
+  std::lock_guard lock(m_mixMutex);
+  if (channel == kStreamChannel) return kOutputRate;
+  if (channel < 0 || channel >= int(m_channels.size())) return 0;
+  const Sample* sample = FindSample(m_channels[std::size_t(channel)].sample);
+  return sample ? sample->frequency : 0;
+}
+
+bool SoundSystem::RecordStartSample(SampleHandle handle, bool loop) {
+  if (!m_initialized) { m_error = kSoundErrUninitialized; return false; }
+  {
+    std::lock_guard lock(m_mixMutex);
+    if (!FindSample(handle)) { m_error = kSoundErrInvalidParam; return false; }
+  }
+  if (m_backend == SoundBackend::Device && m_captureDevice == 0) {
+    SDL_AudioSpec want{};
+    want.freq = kOutputRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 1;
+    want.samples = 512;
+    want.callback = &SoundSystem::CaptureCallback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    m_captureDevice = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+    if (m_captureDevice == 0) {
+      Log(std::string("Sound: no capture device: ") + SDL_GetError() + "\n");
+      m_error = kSoundErrRecord;
+      return false;
+    }
+  }
+  {
+    std::lock_guard lock(m_mixMutex);
+    m_recordSample = handle;
+    m_recordLoop = loop;
+    m_recordPosition = 0;
+  }
+  if (m_captureDevice) SDL_PauseAudioDevice(m_captureDevice, 0);
+  m_error = kSoundOk;
+  return true;
+}
+
+bool SoundSystem::RecordStop() {
+  if (m_captureDevice) {
+    SDL_CloseAudioDevice(m_captureDevice);
+    m_captureDevice = 0;
+  }
+  std::lock_guard lock(m_mixMutex);
+  bool was = m_recordSample != 0;
+  m_recordSample = 0;
+  return was;
+}
+
+void SoundSystem::WriteCapture(const std::int16_t* data, std::size_t count) {
+  std::lock_guard lock(m_mixMutex);
+  Sample* sample = FindSample(m_recordSample);
+  if (!sample) return;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (m_recordPosition >= sample->data.size()) {
+      if (!m_recordLoop) { m_recordSample = 0; return; }
+      m_recordPosition = 0;
+    }
+    sample->data[m_recordPosition++] = data[i];
+  }
+}
+
+void SoundSystem::FeedCapture(const float* mono, std::size_t count) {
+  std::int16_t block[256];
+  while (count > 0) {
+    std::size_t n = std::min<std::size_t>(count, std::size(block));
+    for (std::size_t i = 0; i < n; ++i)
+      block[i] = std::int16_t(std::lround(std::clamp(mono[i], -1.0f, 1.0f) * 32767.0f));
+    WriteCapture(block, n);
+    mono += n;
+    count -= n;
+  }
+}
+
+void SoundSystem::CaptureCallback(void* user, std::uint8_t* bytes, int length) {
+  auto* self = static_cast<SoundSystem*>(user);
+  self->WriteCapture(reinterpret_cast<const std::int16_t*>(bytes),
+                     std::size_t(length) / sizeof(std::int16_t));
+}
+
+void SoundSystem::AudioCallback(void* user, std::uint8_t* bytes, int length) {
+  auto* self = static_cast<SoundSystem*>(user);
+  self->Mix(reinterpret_cast<float*>(bytes), length / int(2 * sizeof(float)));
+  self->m_decodeWake.notify_one();
+}
+
+void SoundSystem::FillStream(Stream& stream) {
+  float block[kDecodeChunk * 2];
+  for (;;) {
+    {
+      std::lock_guard lock(m_mixMutex);
+      if (stream.decodeEnded || kRingFrames - stream.ringCount < kDecodeChunk) return;
+    }
+    long got = stream.decoder->Read(block, kDecodeChunk);
+    std::lock_guard lock(m_mixMutex);
+    if (got <= 0) {
+      // The end of the track, or a decoding error: either ends it.
+      stream.decodeEnded = true;
+      return;
+    }
+    long write = (stream.ringRead + stream.ringCount) % kRingFrames;
+    for (long f = 0; f < got; ++f) {
+      // A corrupt file may decode to NaN or infinity: heard as silence.
+      float l = block[f * 2], r = block[f * 2 + 1];
+      stream.ring[std::size_t(write) * 2] = std::isfinite(l) ? std::clamp(l, -8.0f, 8.0f) : 0.0f;
+      stream.ring[std::size_t(write) * 2 + 1] = std::isfinite(r) ? std::clamp(r, -8.0f, 8.0f) : 0.0f;
+      if (++write == kRingFrames) write = 0;
+    }
+    stream.ringCount += got;
+  }
+}
+
+void SoundSystem::DecoderThread() {
+  std::unique_lock lock(m_decodeMutex);
+  while (!m_stopDecoder) {
+    for (auto& stream : m_streams)
+      if (stream) FillStream(*stream);
+    m_decodeWake.wait_for(lock, std::chrono::milliseconds(10));
+  }
+}
+
+void SoundSystem::Advance(double seconds) {
+  if (m_backend != SoundBackend::Offline || !m_initialized || !(seconds > 0.0)) return;
+  m_pendingFrames += std::min(seconds, 10.0) * kOutputRate;
+  auto frames = std::int64_t(m_pendingFrames);
+  m_pendingFrames -= double(frames);
+  while (frames > 0) {
+    int n = int(std::min<std::int64_t>(frames, kMixChunk));
+    Mix(m_mixScratch.data(), n);
+    frames -= n;
+  }
+}
+
+void SoundSystem::Mix(float* out, int frames) {
+  if (m_backend == SoundBackend::Offline) {
+    // No decoder thread: decode what this block needs, right here.
+    while (frames > kMixChunk) {
+      Mix(out, kMixChunk);
+      out += std::size_t(kMixChunk) * 2;
+      frames -= kMixChunk;
+    }
+    std::lock_guard decode(m_decodeMutex);
+    Stream* stream = FindStream(m_channelStream);
+    if (stream && stream->playing) FillStream(*stream);
+  }
+  MixBlock(out, frames);
+}
+
+void SoundSystem::MixBlock(float* out, int frames) {
+  std::lock_guard lock(m_mixMutex);
+  std::fill(out, out + std::size_t(frames) * 2, 0.0f);
+  if (Stream* stream = FindStream(m_channelStream); stream && stream->playing) {
+    long n = std::min<long>(frames, stream->ringCount);
+    for (long f = 0; f < n; ++f) {
+      long r = (stream->ringRead + f) % kRingFrames;
+      out[f * 2] = stream->ring[std::size_t(r) * 2];
+      out[f * 2 + 1] = stream->ring[std::size_t(r) * 2 + 1];
+    }
+    stream->ringRead = (stream->ringRead + n) % kRingFrames;
+    stream->ringCount -= n;
+    stream->consumed += n;
+    if (stream->ringCount == 0 && stream->decodeEnded) {
+      stream->playing = false;
+      stream->atEnd = true;
+    }
+  }
+  for (std::size_t ch = 1; ch < m_channels.size(); ++ch) {
+    Channel& c = m_channels[ch];
+    const Sample* sample = FindSample(c.sample);
+    if (!sample) continue;
+    const bool loop = (sample->mode & kModeLoopNormal) != 0;
+    const double end = loop ? sample->loopEnd : double(sample->data.size());
+    for (int f = 0; f < frames; ++f) {
+      if (c.position >= end) {
+        if (!loop) { c = Channel{}; break; }
+        c.position = sample->loopStart + std::fmod(c.position - end, end - sample->loopStart);
+      }
+      float v = sample->data[std::size_t(c.position)] * (1.0f / 32768.0f);
+      out[f * 2] += v;
+      out[f * 2 + 1] += v;
+      c.position += c.step;
+    }
+  }
+  // What the listener hears, before the master volume: the visuals follow
+  // the music even while the output is muted.
+  const float gain = float(m_masterVolume.load()) / 255.0f;
+  for (int f = 0; f < frames; ++f) {
+    m_history[std::size_t((m_framesMixed + f) % kHistorySize)] = 0.5f * (out[f * 2] + out[f * 2 + 1]);
+    out[f * 2] *= gain;
+    out[f * 2 + 1] *= gain;
+  }
+  m_framesMixed += frames;
+  m_lastBlockFrames = frames;
+  m_lastBlockTime = std::chrono::steady_clock::now();
+}
+
+std::int64_t SoundSystem::HeardFrameLocked(std::chrono::steady_clock::time_point now) const {
+  if (m_backend == SoundBackend::Offline) return m_framesMixed;
+  // The latest block started to be heard when it was handed over (after
+  // what the device still held); it is heard at the output rate from then,
+  // never beyond its end.
+  auto elapsed = std::chrono::duration<double>(now - m_lastBlockTime).count();
+  auto into = std::clamp<std::int64_t>(std::int64_t(elapsed * kOutputRate), 0, m_lastBlockFrames);
+  std::int64_t heard = m_framesMixed - m_lastBlockFrames - m_deviceQueueFrames + into;
+  return std::max<std::int64_t>(0, heard);
+}
+
+SoundSystem::OutputClock SoundSystem::GetOutputClock() const {
+  std::lock_guard lock(m_mixMutex);
+  OutputClock clock;
+  clock.framesMixed = m_framesMixed;
+  clock.lastBlockFrames = m_lastBlockFrames;
+  clock.lastBlockTime = m_lastBlockTime;
+  clock.heardFrame = HeardFrameLocked(std::chrono::steady_clock::now());
+  return clock;
+}
+
+const float* SoundSystem::GetSpectrum() {
+  if (!m_initialized || !m_fftActive || !m_fft) return nullptr;
+  std::int64_t end = 0;
+  {
+    std::lock_guard lock(m_mixMutex);
+    bool playing = false;
+    if (Stream* stream = FindStream(m_channelStream)) playing = stream->playing;
+    for (std::size_t ch = 1; ch < m_channels.size() && !playing; ++ch)
+      playing = m_channels[ch].sample != 0;
+    if (!playing) return nullptr;
+    end = HeardFrameLocked(std::chrono::steady_clock::now());
+    const std::int64_t oldest = m_framesMixed - kHistorySize;
+    for (int i = 0; i < kFftSize; ++i) {
+      std::int64_t frame = end - kFftSize + i;
+      m_fftIn[std::size_t(i)] =
+          (frame >= 0 && frame >= oldest) ? m_history[std::size_t(frame % kHistorySize)] : 0.0f;
+    }
+  }
+  m_lastAnalysedFrame = end;
+  for (int i = 0; i < kFftSize; ++i) m_fftIn[std::size_t(i)] *= m_window[std::size_t(i)];
+  kiss_fftr(m_fft, m_fftIn.data(), m_fftOut.data());
+  // Scaling: a Hann-windowed sine of amplitude A centred on bin k gives
+  // |X[k]| = A * N / 4, so magnitudes are multiplied by 4 / N and a
+  // full-scale sine reads 1.0 in its bin (0.5 in each neighbour). The DC bin
+  // of a constant A reads 2A. Bin k is k * 44100 / 1024 Hz; the Nyquist bin
+  // is left out.
+  constexpr float scale = 4.0f / float(kFftSize);
+  for (int k = 0; k < kSpectrumSize; ++k) {
+    const kiss_fft_cpx& c = m_fftOut[std::size_t(k)];
+    m_spectrum[std::size_t(k)] = std::sqrt(c.r * c.r + c.i * c.i) * scale;
+  }
+  return m_spectrum.data();
+}
+
+}  // namespace mv::audio
