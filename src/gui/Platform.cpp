@@ -82,6 +82,7 @@ void NoteInputMessage(UINT uMsg, WPARAM wParam) {
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
     case WM_MBUTTONDBLCLK:
+    case WM_MOUSEWHEEL:
       // Mouse messages carry the modifier state; trust it over stale keys.
       keys[VK_SHIFT] = (wParam & MK_SHIFT) != 0;
       keys[VK_CONTROL] = (wParam & MK_CONTROL) != 0;
