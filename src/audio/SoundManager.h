@@ -13,6 +13,12 @@
 #include "audio/SoundSystem.h"
 #include "audio/SpectrumAnalysis.h"
 #include "core/MVObject.h"
+#include "gui/Dialog.h"
+#include "gui/GuiTypes.h"
+
+class CDXUTDialogResourceManager;
+class CDXUTControl;
+class CDXUTSpectrum;
 
 struct PlaylistEntry {
   char16_t wide[260];  // shown in the panel
@@ -89,6 +95,13 @@ class SoundManager : public MVObject {
   // band level into BassValue.
   void AnalyseSpectrum();
 
+  // The sound panel: built once at start-up (scans the playlist too).
+  void BuildPanel(CDXUTDialogResourceManager* pManager = nullptr);
+  CDXUTDialog& Panel() { return m_Panel; }
+  bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) { return m_Panel.MsgProc(uMsg, wParam, lParam); }
+  void OnPanelEvent(UINT nEvent, int nControlID, CDXUTControl* pControl);
+  static void CALLBACK OnGuiEvent(UINT nEvent, int nControlID, CDXUTControl* pControl, void* pUserContext);
+
   // The panel refresh: time, volume text and master volume, level, Play
   // caption, hovered-band timeout. Called at render time when the panel is
   // dirty, and by Read.
@@ -140,4 +153,7 @@ class SoundManager : public MVObject {
   bool m_bSoundEnabled = true;
   bool m_bPlayStateChanged = false;
   bool m_bStreamPlaying = false;
+  CDXUTDialog m_Panel;
+  CDXUTSpectrum* m_pSpectrumControl = nullptr;
+  int m_nHoverRefreshCount = 0;  // refreshes since a band was hovered
 };
