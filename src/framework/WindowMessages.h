@@ -80,6 +80,20 @@ inline constexpr UINT VK_F9 = 0x78;
 inline constexpr UINT VK_F10 = 0x79;
 inline constexpr UINT VK_F11 = 0x7A;
 inline constexpr UINT VK_F12 = 0x7B;
+inline constexpr UINT VK_SNAPSHOT = 0x2C;
+inline constexpr UINT VK_NUMLOCK = 0x90;
+inline constexpr UINT VK_SCROLL = 0x91;
+inline constexpr UINT VK_OEM_1 = 0xBA;       // ;:
+inline constexpr UINT VK_OEM_PLUS = 0xBB;    // =+
+inline constexpr UINT VK_OEM_COMMA = 0xBC;
+inline constexpr UINT VK_OEM_MINUS = 0xBD;
+inline constexpr UINT VK_OEM_PERIOD = 0xBE;
+inline constexpr UINT VK_OEM_2 = 0xBF;       // /?
+inline constexpr UINT VK_OEM_3 = 0xC0;       // `~
+inline constexpr UINT VK_OEM_4 = 0xDB;       // [{
+inline constexpr UINT VK_OEM_5 = 0xDC;       // \|
+inline constexpr UINT VK_OEM_6 = 0xDD;       // ]}
+inline constexpr UINT VK_OEM_7 = 0xDE;       // '"
 
 // Pointer position packing: low and high 16 bits, sign-extended on the way out.
 constexpr LPARAM MakeLParam(int x, int y) {
