@@ -82,7 +82,25 @@ std::optional<std::uint64_t> FileLevelSize(bool compressed, std::size_t unit, in
   return std::uint64_t(w) * std::uint64_t(h) * unit;
 }
 
+// Byte offset of an 8-bit, byte-aligned channel, -1 when absent, -2 when
+// the channel needs the general path.
+int ByteChannel(const Channel& c) {
+  if (!c.max) return -1;
+  return (c.max == 0xFF && c.shift % 8 == 0) ? c.shift / 8 : -2;
+}
+
 void ConvertMasked(const MaskLayout& L, const std::uint8_t* src, std::size_t pixels, std::uint8_t* dst) {
+  // The usual layouts (A8R8G8B8, X8R8G8B8, A8B8G8R8, R8G8B8) are byte moves.
+  const int r = ByteChannel(L.r), g = ByteChannel(L.g), b = ByteChannel(L.b), a = ByteChannel(L.a);
+  if (!L.luminance && r >= 0 && g >= 0 && b >= 0 && a >= -1) {
+    for (std::size_t i = 0; i < pixels; ++i, src += L.bytesPerPixel, dst += 4) {
+      dst[0] = src[r];
+      dst[1] = src[g];
+      dst[2] = src[b];
+      dst[3] = a >= 0 ? src[a] : 255;
+    }
+    return;
+  }
   for (std::size_t i = 0; i < pixels; ++i, src += L.bytesPerPixel, dst += 4) {
     std::uint32_t p = 0;
     for (int k = 0; k < L.bytesPerPixel; ++k) p |= std::uint32_t(src[k]) << (8 * k);
