@@ -1,0 +1,142 @@
+// Per-frame cost of the timelines: 1000 mesh objects with 8 keys each,
+// interpolated and passed through value scripts on every linked component.
+// Global operator new is counted so the report shows the allocations made
+// while frames run (expected: none).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "animation/TimeLine.h"
+#include "scene/SceneObjects.h"
+#include "values/Sources.h"
+#include "values/ValueScript.h"
+
+namespace {
+std::atomic<long long> g_allocations{0};
+}  // namespace
+
+void* operator new(std::size_t n) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(n ? n : 1);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(n ? n : 1);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+constexpr int kObjects = 1000;
+constexpr int kKeys = 8;
+constexpr int kFramesPerKey = 25;  // one second a key
+constexpr float kFrameMs = 40.0f;
+
+struct Scene {
+  ScriptTable table;
+  ValueSources sources;
+  ValueScriptEvaluator evaluator{table, sources};
+  std::vector<std::unique_ptr<CMesh>> meshes;
+
+  explicit Scene(bool scripts) {
+    // Nine scripts of the sizes the panel produces (end marker included).
+    const std::int32_t ops[9][4] = {
+        {OP_FACTOR_HUNDRED, OP_NBR_PEAK_VALUE, OP_ADD_NBR, OP_END},
+        {OP_FACTOR_TENTH, OP_NBR_SEQUENCER, OP_ADD_NBR, OP_END},
+        {OP_SIN, OP_FACTOR_TEN, OP_MUL_FACTOR, OP_END},
+        {OP_NBR_BASS_VALUE, OP_FACTOR_ONE, OP_SUB_NBR, OP_END},
+        {OP_FACTOR_HUNDREDTH, OP_ADD_FACTOR, OP_DIV_FACTOR, OP_END},
+        {OP_NBR_BASS_SEQUENCER, OP_ADD_NBR, OP_SIN, OP_END},
+        {OP_FACTOR_TEN, OP_NBR_PEAK_VALUE, OP_SUB_NBR, OP_END},
+        {OP_MUL_FACTOR, OP_ADD_FACTOR, OP_FACTOR_ONE, OP_END},
+        {OP_NBR_SEQUENCER, OP_FACTOR_HUNDREDTH, OP_ADD_NBR, OP_END},
+    };
+    for (int s = 0; s < 9; ++s)
+      for (std::int32_t op : ops[s]) table.slots[s + 1].Add(op);
+    sources = {1.5f, 0.75f, 0.5f, 0.25f};
+
+    for (int o = 0; o < kObjects; ++o) {
+      auto mesh = std::make_unique<CMesh>();
+      mesh->kind = OBJ_MESH;
+      MeshParams& p = mesh->params;
+      if (scripts) {
+        int n = 0;
+        auto link = [&](std::int32_t& l) { l = 1 + (o + n++) % 9; };
+        link(p.startLink);
+        link(p.endLink);
+        for (auto& l : p.iPosLinks) link(l);
+        for (auto& l : p.iRotLinks) link(l);
+        for (auto& l : p.iScaleLinks) link(l);
+        for (auto& l : p.vDiffLinks) link(l);
+        for (auto& l : p.vSpecLinks) link(l);
+        link(p.ReflectivityLink);
+        link(p.PowerLink);
+        for (auto& l : p.flexLinks) link(l);
+        link(p.extraValueLink);
+      }
+      TimeLine* t = mesh->CreateTimeLine();
+      for (int k = 0; k < kKeys; ++k) {
+        p.iPos[0] = static_cast<float>(k);
+        p.iRot[1] = 0.1f * static_cast<float>(k);
+        p.vDiff[2] = 0.125f * static_cast<float>(k);
+        p.end = 100 * k;
+        t->InsertKey(k, kFramesPerKey);
+      }
+      meshes.push_back(std::move(mesh));
+    }
+  }
+};
+
+void RunFrames(benchmark::State& state, bool scripts) {
+  const long long setupStart = g_allocations.load();
+  Scene scene(scripts);
+  // Non-zero: shows the counting operator new is the one in use.
+  const long long setupAllocations = g_allocations.load() - setupStart;
+  ValueScriptEvaluator* previous = ActiveValueScripts();
+  SetActiveValueScripts(&scene.evaluator);
+  const float d = kFramesPerKey * kFrameMs;
+  long long frame = 0;
+  long long allocationsBefore = g_allocations.load();
+  for (auto _ : state) {
+    const int key = static_cast<int>((frame / kFramesPerKey) % kKeys);
+    const int next = key == kKeys - 1 ? key : key + 1;
+    const float t = static_cast<float>(frame % kFramesPerKey) * kFrameMs;
+    scene.sources.Sequencer += 0.04f;
+    for (auto& mesh : scene.meshes) mesh->timeLine->Interpolate(key, next, t, d);
+    benchmark::DoNotOptimize(scene.meshes.front()->params.iPos[0]);
+    ++frame;
+  }
+  const long long allocations = g_allocations.load() - allocationsBefore;
+  SetActiveValueScripts(previous);
+  state.counters["objects"] = kObjects;
+  state.counters["allocs_per_frame"] =
+      frame ? static_cast<double>(allocations) / static_cast<double>(frame) : 0.0;
+  state.counters["allocs_total"] = static_cast<double>(allocations);
+  state.counters["allocs_setup"] = static_cast<double>(setupAllocations);
+  state.SetItemsProcessed(frame * kObjects);
+}
+
+void BM_TimelinesInterpolateWithScripts(benchmark::State& state) { RunFrames(state, true); }
+void BM_TimelinesInterpolateNoScripts(benchmark::State& state) { RunFrames(state, false); }
+
+BENCHMARK(BM_TimelinesInterpolateWithScripts)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TimelinesInterpolateNoScripts)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
