@@ -1,0 +1,135 @@
+#pragma once
+// The scene manager: the list of scene objects with its fixed roles (light,
+// camera, sky box at indices 0, 1, 2, a post-process object after them),
+// the selection, the scene camera and the light-direction widget, and the
+// scene's section of every slide file.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/GrowableArray.h"
+#include "core/MVObject.h"
+#include "framework/WindowMessages.h"
+#include "gui/Dialog.h"
+#include "scene/SceneObjects.h"
+
+class Catalog;
+struct CatalogEntry;
+
+// What the scene manager asks of the other managers. The program binds the
+// global managers (GlobalScenePeers); tests pass their own.
+class ScenePeers {
+ public:
+  virtual ~ScenePeers() = default;
+  // The sky box object's size after every timeline step.
+  virtual void SetSkyBoxSize(const float size[3]) = 0;
+  // The selection changed: the animation panel shows the new object's keys.
+  virtual void RefreshAnimationPanel() = 0;
+  // A panel change made the object a metaball surface: fresh field, a
+  // 64-cell grid, its mesh and material.
+  virtual void PrepareMetaballs(CMesh& object) = 0;
+  // A panel change made the object a particle fountain.
+  virtual void CreateParticleSystem(CMesh& object) = 0;
+};
+
+ScenePeers& GlobalScenePeers();
+
+class SceneManager : public MVObject {
+ public:
+  using FontName = std::array<char16_t, kFontLength>;
+  static constexpr int kMaxFonts = 1024;
+
+  // Builds the font list and the four fixed objects.
+  explicit SceneManager(ScenePeers& peers = GlobalScenePeers());
+  ~SceneManager() override;
+  SceneManager(const SceneManager&) = delete;
+  SceneManager& operator=(const SceneManager&) = delete;
+
+  std::int32_t GetType() const override { return MV_TYPE_SCENE; }
+  std::ostream& Write(std::ostream& out) override;
+  // A damaged section (unknown kind, broken fixed roles, short data) stops
+  // at the object where it went wrong and leaves the stream failed; when
+  // the objects read so far do not hold the fixed roles, the scene falls
+  // back to the four objects of a fresh scene.
+  std::istream& Read(std::istream& in) override;
+
+  // ---- the object list ----
+  int GetObjectCount() const { return m_objects.GetSize(); }
+  CSceneObject* GetObject(int index) const { return m_objects.IsValidIndex(index) ? m_objects[index] : nullptr; }
+  int GetSelectedIndex() const { return m_selectedIndex; }
+  void SetSelectedIndex(int index) { m_selectedIndex = index; }
+  CSceneObject* GetSelectedObject() const { return GetObject(m_selectedIndex); }
+  // The fixed roles, null when the list does not hold them.
+  CLightObject* GetLight() const;
+  CCameraObject* GetCameraObject() const;
+  CSkyBoxObject* GetSkyBoxObject() const;
+
+  // Creates an object of `kind` at `position` (-1: after the selection) and
+  // selects it. Text and font (kind 4) may be null. Returns the object, or
+  // null when the kind has no class or the position is refused. Positions
+  // before index 3 that would displace the light, camera or sky box go to
+  // index 3 instead.
+  CSceneObject* InsertObject(std::int32_t kind, int position, std::int32_t catalogIndex, const char16_t* text,
+                             const char16_t* font, std::int32_t parent);
+  void RemoveAllObjects();
+  void RemoveSelectedObject();
+  void SelectPrevious();
+  void SelectNext();
+  // Loads catalog entry `catalogIndex` into the selected mesh object.
+  // False when nothing was loaded (an index outside the catalog, a kind that
+  // is not loaded, a failed load).
+  bool LoadCatalogEntry(std::int32_t catalogIndex);
+  // Gives object `objectIndex` catalog entry `catalogIndex` (the panel's
+  // object and font choices), then sets its catalog index, word 0 and kind
+  // and the selected kind. `panelText` and `panelFont` are the text edit
+  // box and the chosen font (null when absent). Returns the kind the
+  // object has afterwards, 0 when nothing changed.
+  std::int32_t ChangeCatalogEntry(std::int32_t catalogIndex, int objectIndex, const char16_t* panelText = nullptr,
+                                  const char16_t* panelFont = nullptr);
+  void ApplySceneToViews();
+
+  void OnCreateDevice();
+  void OnDestroyDevice() { RemoveAllObjects(); }
+  void FrameMove(float elapsed);
+  LRESULT MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+  // The panel's values follow the selected object.
+  void RefreshPanel();
+  bool IsPanelDirty() const { return m_bPanelDirty; }
+  void SetPanelDirty(bool dirty = true) { m_bPanelDirty = dirty; }
+  std::int32_t GetSelectedKind() const { return m_selectedKind; }
+  void SetSelectedKind(std::int32_t kind) { m_selectedKind = kind; }
+  std::int32_t GetLastCatalogChoice() const { return m_lastCatalogChoice; }
+  void SetLastCatalogChoice(std::int32_t index) { m_lastCatalogChoice = index; }
+  CDXUTDialog& Panel() { return m_panel; }
+
+  const std::vector<FontName>& GetFontList() const { return m_fonts; }
+  // The catalog that indices refer to (the program's by default).
+  void SetCatalog(const Catalog* catalog) { m_pCatalog = catalog; }
+  const Catalog* GetCatalog() const { return m_pCatalog; }
+
+ private:
+  CSceneObject* InsertObjectImpl(std::int32_t kind, int position, std::int32_t catalogIndex, const char16_t* text,
+                                 const char16_t* font, std::int32_t parent, bool alignTimeline);
+  void AlignTimeLine(CSceneObject& object);
+  bool LoadEntryInto(CMesh& object, std::int32_t catalogIndex, const CatalogEntry& entry, std::int32_t kind,
+                     int ownIndex);
+  bool HoldsFixedRoles() const;
+  void ResetToFreshScene();
+  void DeleteObject(CSceneObject* object);
+
+  ScenePeers& m_peers;
+  const Catalog* m_pCatalog;
+  CDXUTDialog m_panel;
+  mv::GrowableArray<CSceneObject*> m_objects;
+  std::int32_t m_lastCatalogChoice = 0;
+  int m_selectedIndex = 0;
+  bool m_bPanelDirty = false;
+  bool m_bLightWidgetActive = false;
+  std::int32_t m_selectedKind = 0;
+  std::vector<FontName> m_fonts;
+};
+
+// The font families of the system, as the font list holds them: at most
+// 1024 names of at most 59 units, sorted by UTF-16 code units.
+std::vector<SceneManager::FontName> EnumerateFontFamilies();
