@@ -9,88 +9,22 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "framework/SdlAdapter.h"
+#include "gfx/GLDevice.h"
 #include "io/Utf16.h"
 
-#if __has_include("gfx/GLDevice.h")
-#include "gfx/GLDevice.h"
-#define MV_FW_HAVE_GLDEVICE 1
-#endif
 
 namespace fw {
 namespace {
 
-// Until the graphics layer's OpenGL device is available, a device that can
-// only clear the back buffer keeps the loop and its tests running. It is
-// compiled only while the device interface is small enough for it.
-template <class Base>
-class ClearOnlyDevice : public Base {
- public:
-  ClearOnlyDevice(unsigned fbo, int w, int h) : m_fbo(fbo), m_w(w), m_h(h) {}
-  gfx::HRESULT Clear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil) override {
-    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    GLbitfield mask = 0;
-    if (flags & gfx::CLEAR_TARGET) {
-      glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
-                   ((color >> 24) & 0xFF) / 255.0f);
-      mask |= GL_COLOR_BUFFER_BIT;
-    }
-    if (flags & gfx::CLEAR_ZBUFFER) {
-      glClearDepth(z);
-      mask |= GL_DEPTH_BUFFER_BIT;
-    }
-    if (flags & gfx::CLEAR_STENCIL) {
-      glClearStencil(static_cast<GLint>(stencil));
-      mask |= GL_STENCIL_BUFFER_BIT;
-    }
-    if (mask) glClear(mask);
-    return gfx::S_OK;
-  }
-  gfx::HRESULT BeginScene() override {
-    if (m_inScene) return gfx::E_FAIL;
-    m_inScene = true;
-    return gfx::S_OK;
-  }
-  gfx::HRESULT EndScene() override {
-    if (!m_inScene) return gfx::E_FAIL;
-    m_inScene = false;
-    return gfx::S_OK;
-  }
-  gfx::BackBufferDesc GetBackBufferDesc() const override {
-    gfx::BackBufferDesc d;
-    d.width = m_w;
-    d.height = m_h;
-    return d;
-  }
-
- private:
-  unsigned m_fbo;
-  int m_w, m_h;
-  bool m_inScene = false;
-};
-
-template <class Base>
-std::unique_ptr<gfx::Device> MakeClearOnlyDevice(unsigned fbo, int w, int h) {
-  if constexpr (std::is_abstract_v<ClearOnlyDevice<Base>>) {
-    return nullptr;
-  } else {
-    return std::make_unique<ClearOnlyDevice<Base>>(fbo, w, h);
-  }
-}
-
 std::unique_ptr<gfx::Device> MakeDevice(unsigned fbo, int w, int h) {
-#ifdef MV_FW_HAVE_GLDEVICE
   gfx::GLDeviceDesc desc;
   desc.width = w;
   desc.height = h;
   desc.backBufferFramebuffer = fbo;
   return gfx::CreateGLDevice(desc);
-#else
-  return MakeClearOnlyDevice<gfx::Device>(fbo, w, h);
-#endif
 }
 
 template <class F>
@@ -911,14 +845,6 @@ bool ReadBackBuffer(std::uint8_t* rgba, std::size_t size) {
   glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(prevPack));
   glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(prevRead));
   return glGetError() == GL_NO_ERROR;
-}
-
-bool HasGraphicsBackend() {
-#ifdef MV_FW_HAVE_GLDEVICE
-  return true;
-#else
-  return !std::is_abstract_v<ClearOnlyDevice<gfx::Device>>;
-#endif
 }
 
 void ResetState() {

@@ -187,9 +187,6 @@ LRESULT SendWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
 // Copies the back buffer as RGBA8, top row first, into `rgba`
 // (width × height × 4 bytes). False without a device or when too small.
 bool ReadBackBuffer(std::uint8_t* rgba, std::size_t size);
-// False when this build has no graphics device to create (the device
-// layer's OpenGL backend was not compiled in).
-bool HasGraphicsBackend();
 // Releases the device and window, shuts the video subsystem and returns
 // every setting and callback to its default.
 void ResetState();
