@@ -34,9 +34,11 @@ void CDXUTScrollBar::UpdateThumbRect() {
   const int range = m_nEnd - m_nStart;
   const int trackHeight = m_rcTrack.Height();
   if (range > m_nPageSize && trackHeight > 0) {
-    int thumbHeight = std::max(trackHeight * m_nPageSize / range, std::min(kMinThumbHeight, trackHeight));
-    const int maxPos = range - m_nPageSize;
-    const int top = m_rcTrack.top + (m_nPosition - m_nStart) * (trackHeight - thumbHeight) / maxPos;
+    const int thumbHeight = static_cast<int>(std::max<long long>(
+        static_cast<long long>(trackHeight) * m_nPageSize / range, std::min(kMinThumbHeight, trackHeight)));
+    const long long maxPos = static_cast<long long>(range) - m_nPageSize;
+    const int top = m_rcTrack.top + static_cast<int>(static_cast<long long>(m_nPosition - m_nStart) *
+                                                     (trackHeight - thumbHeight) / maxPos);
     m_rcThumb = {m_rcTrack.left, top, m_rcTrack.right, top + thumbHeight};
     m_bShowThumb = true;
   } else {
@@ -70,7 +72,10 @@ void CDXUTScrollBar::SetPageSize(int nPageSize) {
   UpdateThumbRect();
 }
 
-void CDXUTScrollBar::Scroll(int nDelta) { SetTrackPos(m_nPosition + nDelta); }
+void CDXUTScrollBar::Scroll(int nDelta) {
+  const long long pos = static_cast<long long>(m_nPosition) + nDelta;
+  SetTrackPos(static_cast<int>(std::clamp<long long>(pos, m_nStart, std::max(m_nStart, m_nEnd))));
+}
 
 void CDXUTScrollBar::ShowItem(int nIndex) {
   if (nIndex < 0) return;
@@ -117,8 +122,9 @@ bool CDXUTScrollBar::HandleMouse(UINT uMsg, Point pt, WPARAM, LPARAM) {
         const int travel = m_rcTrack.Height() - m_rcThumb.Height();
         if (travel > 0 && range > m_nPageSize) {
           const int top = std::clamp(pt.y - m_nThumbOffsetY, m_rcTrack.top, m_rcTrack.top + travel);
-          const int maxPos = range - m_nPageSize;
-          SetTrackPos(m_nStart + ((top - m_rcTrack.top) * maxPos + travel / 2) / travel);
+          const long long maxPos = static_cast<long long>(range) - m_nPageSize;
+          SetTrackPos(m_nStart + static_cast<int>((static_cast<long long>(top - m_rcTrack.top) * maxPos + travel / 2) /
+                                                  travel));
         }
         return true;
       }

@@ -1,5 +1,7 @@
 #include "gui/Dialog.h"
 
+#include <algorithm>
+#include <limits>
 #include <new>
 
 #include "gui/Controls.h"
@@ -38,6 +40,12 @@ bool IsKeyboardMessage(UINT uMsg) {
 }
 
 constexpr UINT kMaxResourceIndex = 64;
+
+// Positions come from slide files and may be anything: geometry is worked
+// out in 64 bits and brought back into range.
+int Saturate(long long v) {
+  return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 }  // namespace
 
@@ -523,24 +531,28 @@ void CDXUTDialog::SetCaptionText(const char16_t* pwszText) {
 
 Rect CDXUTDialog::GetCaptionRect() const {
   if (!m_bCaption) return {};
-  return Rect::FromXYWH(m_x, m_y, m_width, m_nCaptionHeight);
+  return {m_x, m_y, Saturate(static_cast<long long>(m_x) + m_width),
+          Saturate(static_cast<long long>(m_y) + m_nCaptionHeight)};
 }
 
-Point CDXUTDialog::GetControlOrigin() const { return {m_x, m_y + (m_bCaption ? m_nCaptionHeight : 0)}; }
+Point CDXUTDialog::GetControlOrigin() const {
+  return {m_x, Saturate(static_cast<long long>(m_y) + (m_bCaption ? m_nCaptionHeight : 0))};
+}
 
 Rect CDXUTDialog::GetBodyRect() const {
   Point o = GetControlOrigin();
-  return Rect::FromXYWH(o.x, o.y, m_width, m_height);
+  return {o.x, o.y, Saturate(static_cast<long long>(o.x) + m_width), Saturate(static_cast<long long>(o.y) + m_height)};
 }
 
 Point CDXUTDialog::WindowToControl(Point p) const {
   Point o = GetControlOrigin();
-  return {p.x - o.x, p.y - o.y};
+  return {Saturate(static_cast<long long>(p.x) - o.x), Saturate(static_cast<long long>(p.y) - o.y)};
 }
 
 Rect CDXUTDialog::ControlToWindow(const Rect& rc) const {
   Point o = GetControlOrigin();
-  return rc.Offset(o.x, o.y);
+  return {Saturate(static_cast<long long>(rc.left) + o.x), Saturate(static_cast<long long>(rc.top) + o.y),
+          Saturate(static_cast<long long>(rc.right) + o.x), Saturate(static_cast<long long>(rc.bottom) + o.y)};
 }
 
 void CDXUTDialog::Refresh() {
@@ -579,12 +591,13 @@ bool CDXUTDialog::MsgProc(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CDXUTDialog::HandleCaption(UINT uMsg, Point p) {
+  const long long x = m_x, y = m_y, px = p.x, py = p.y;
   if (m_bDrag) {
     // The release is tested against the bar where it stands before this
     // message moves it, so a release away from the bar keeps the drag on.
-    const bool releaseInside = uMsg == WM_LBUTTONUP && p.x >= m_x && p.x < m_x + m_width && p.y >= m_y &&
-                               p.y < m_y + m_nCaptionHeight;
-    m_x = p.x - m_width / 2;
+    const bool releaseInside =
+        uMsg == WM_LBUTTONUP && px >= x && px < x + m_width && py >= y && py < y + m_nCaptionHeight;
+    m_x = Saturate(px - m_width / 2);
     m_y = p.y;
     if (releaseInside) {
       gui::ReleaseCapture();
@@ -593,12 +606,12 @@ bool CDXUTDialog::HandleCaption(UINT uMsg, Point p) {
     }
   }
   if (!m_bCaption || (uMsg != WM_LBUTTONDOWN && uMsg != WM_LBUTTONDBLCLK)) return false;
-  if (p.y < m_y || p.y >= m_y + m_nCaptionHeight) return false;
-  if (p.x >= m_x + gui::kMinimizeZoneLeft && p.x < m_x + gui::kMinimizeZoneRight) {
+  if (py < y || py >= y + m_nCaptionHeight) return false;
+  if (px >= x + gui::kMinimizeZoneLeft && px < x + gui::kMinimizeZoneRight) {
     m_bMinimized = !m_bMinimized;
     return true;
   }
-  if (p.x >= m_x && p.x < m_x + m_width - gui::kDragZoneRightMargin) {
+  if (px >= x && px < x + m_width - gui::kDragZoneRightMargin) {
     m_bDrag = true;
     gui::SetCapture();
     return true;

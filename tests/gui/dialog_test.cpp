@@ -2,6 +2,8 @@
 // keyboard and mouse messages, hotkeys, focus, lookup and events.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "GuiTestUtil.h"
 
 using namespace guitest;
@@ -552,6 +554,23 @@ TEST_F(DialogTest, EmptyDialogSurvivesEveryMessage) {
   EXPECT_FALSE(d.GetControlEnabled(3));
   d.FocusDefaultControl();
   d.Refresh();
+}
+
+TEST_F(DialogTest, PositionsFromAnyFileAreSafe) {
+  // Panel preferences are read back from slide files as raw 32-bit values.
+  for (int x : {INT32_MIN, -1, INT32_MAX}) {
+    for (int y : {INT32_MIN, INT32_MAX}) {
+      CDXUTDialog d;
+      Prepare(d, x, y, 300, 200);
+      d.m_bCaption = true;
+      d.AddButton(1, u"B", 0, 0, 50, 20, 'B');
+      for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK})
+        d.MsgProc(msg, 0, MakeLParam(5, 5));
+      EXPECT_TRUE(d.GetCaptionRect().left <= d.GetCaptionRect().right);
+      EXPECT_GE(d.GetControlOrigin().y, y);
+      EXPECT_TRUE(KeyDown(d, 'B'));
+    }
+  }
 }
 
 TEST_F(DialogTest, CallbackMayRebuildThePanelWhileItsControlIsRunning) {
