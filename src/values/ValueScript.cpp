@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "io/BinaryIO.h"
+
 namespace {
 
 ValueScriptEvaluator* g_pActiveValueScripts = nullptr;
@@ -89,4 +91,22 @@ void UpdateDerivedValues(ValueSources& s, float dt) {
     s.BassSequencer = s.BassSequencer + s.PeakValue * dt;
   else
     s.PeakValue = s.BassValue;
+}
+
+void ReadScriptFile(std::istream& in, ScriptTable& table, int codesPerSlot) {
+  // A failed read leaves the buffer as it was: a short file repeats its
+  // last value.
+  std::int32_t buffer = 0;
+  auto next = [&] {
+    std::int32_t v;
+    if (mv::io::ReadI32(in, v)) buffer = v;
+  };
+  next();  // leading value, not used
+  for (int s = 0; s < 10; ++s) {
+    table.slots[s].Clear();
+    for (int i = 0; i < codesPerSlot; ++i) {
+      next();
+      if (s != 0) table.slots[s].Add(buffer);
+    }
+  }
 }

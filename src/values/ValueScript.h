@@ -4,6 +4,7 @@
 // and its source from one component to the next and from frame to frame;
 // they are never reset.
 #include <cstdint>
+#include <istream>
 
 #include "core/GrowableArray.h"
 #include "values/Sources.h"
@@ -78,3 +79,9 @@ std::int32_t TruncateToInt32(float v);
 // Sequencer counts seconds, PeakValue follows BassValue up at once and
 // decays smoothly, BassSequencer integrates PeakValue while it decays.
 void UpdateDerivedValues(ValueSources& sources, float dt);
+
+// The script file body: one leading value (not used), then ten groups of
+// `codesPerSlot` int32 codes for slots 0 to 9; slot 0's group is read and
+// discarded. Each slot read is cleared first. Past the end of the stream
+// every further code repeats the last value read (0 when none was).
+void ReadScriptFile(std::istream& in, ScriptTable& table, int codesPerSlot);

@@ -107,22 +107,7 @@ bool ValuesManager::LoadScripts(std::string_view windowsPath) {
   if (!std::filesystem::is_regular_file(path, ec)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in.is_open()) return false;
-  const int k = ScriptListLineCount();
-  // Past the end of a short file each further code repeats the last value
-  // read, as a failed read leaves the buffer as it was.
-  std::int32_t buffer = 0;
-  auto next = [&] {
-    std::int32_t v;
-    if (mv::io::ReadI32(in, v)) buffer = v;
-  };
-  next();  // leading value, not used
-  for (int s = 0; s < 10; ++s) {
-    m_Scripts.slots[s].Clear();
-    for (int i = 0; i < k; ++i) {
-      next();
-      if (s != 0) m_Scripts.slots[s].Add(buffer);
-    }
-  }
+  ReadScriptFile(in, m_Scripts, ScriptListLineCount());
   return true;
 }
 
