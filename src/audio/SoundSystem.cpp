@@ -1,6 +1,9 @@
 #include "audio/SoundSystem.h"
 
 #include <SDL.h>
+#ifdef MV_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -152,11 +155,18 @@ bool SoundSystem::Init(int rate, int channels, unsigned) {
   return true;
 }
 
+#ifdef MV_HAVE_ALSA
+namespace {
+// ALSA prints every failed probe of a missing card; the fallback below is
+// logged once instead.
+void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+}  // namespace
+#endif
+
 bool SoundSystem::OpenDevice() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    Log(std::string("Sound: audio subsystem failed: ") + SDL_GetError() + "\n");
-    return false;
-  }
+#ifdef MV_HAVE_ALSA
+  snd_lib_error_set_handler(&QuietAlsaErrors);
+#endif
   // The device buffer: the largest power of two within the buffer time.
   int frames = 256;
   while (frames * 2 <= kOutputRate * m_bufferMs / 1000) frames *= 2;
@@ -168,13 +178,16 @@ bool SoundSystem::OpenDevice() {
   want.callback = &SoundSystem::AudioCallback;
   want.userdata = this;
   SDL_AudioSpec have{};
-  m_outputDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    m_outputDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (m_outputDevice == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
   if (m_outputDevice == 0) {
-    // No sound card: SDL's dummy driver consumes the output at real-time
-    // pace, so streams still advance and the spectrum still follows them.
+    // No sound card (or no usable driver): SDL's dummy driver consumes the
+    // output at real-time pace, so streams still advance and the spectrum
+    // still follows them.
     Log(std::string("Sound: no output device (") + SDL_GetError() +
         "), playing through the dummy driver\n");
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     int failed = SDL_InitSubSystem(SDL_INIT_AUDIO);
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
@@ -663,6 +676,7 @@ SoundSystem::OutputClock SoundSystem::GetOutputClock() const {
   clock.lastBlockFrames = m_lastBlockFrames;
   clock.lastBlockTime = m_lastBlockTime;
   clock.heardFrame = HeardFrameLocked(std::chrono::steady_clock::now());
+  if (Stream* stream = FindStream(m_channelStream)) clock.streamFrames = stream->consumed;
   return clock;
 }
 

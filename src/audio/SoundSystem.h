@@ -161,6 +161,7 @@ class SoundSystem {
     std::int64_t lastBlockFrames = 0; // size of the latest block
     std::chrono::steady_clock::time_point lastBlockTime{};
     std::int64_t heardFrame = 0;      // newest frame the listener hears now
+    std::int64_t streamFrames = -1;   // channel 0's stream position after the latest block
   };
   OutputClock GetOutputClock() const;
   // Newest mixed frame that the last GetSpectrum analysed.

@@ -440,3 +440,23 @@ TEST(SoundSystemDevice, PlaysAtRealTimePace) {
   EXPECT_LE(system.LastAnalysedFrame(), system.GetOutputClock().framesMixed);
   system.Close();
 }
+
+// Without a usable output the device backend falls back to the dummy
+// driver: the music still plays and is analysed.
+TEST(SoundSystemDevice, FallsBackToTheDummyDriver) {
+  const char* saved = std::getenv("SDL_AUDIODRIVER");
+  std::string previous = saved ? saved : "";
+  ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  SoundSystem system(SoundBackend::Device);
+  bool ok = system.Init(kOutputRate, 2, 0);
+  if (saved) ::setenv("SDL_AUDIODRIVER", previous.c_str(), 1);
+  else ::unsetenv("SDL_AUDIODRIVER");
+  ASSERT_TRUE(ok);
+  EXPECT_TRUE(system.UsesDummyDriver());
+  EXPECT_GT(system.DeviceBufferFrames(), 0);
+  EXPECT_LE(system.DeviceBufferFrames(), 2205);  // within the 50 ms buffer
+  system.Close();
+  // And the driver choice is not left forced for the next user.
+  SoundSystem again(SoundBackend::Device);
+  EXPECT_TRUE(again.Init(kOutputRate, 2, 0));
+}
