@@ -1,0 +1,372 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "Json.h"
+#include "SlideTool.h"
+#include "animation/Keys.h"
+#include "animation/TimeLineFormat.h"
+#include "effects/DeviceManager.h"
+#include "effects/PostProcessManager.h"
+#include "effects/SectionFormat.h"
+#include "effects/SkyBoxManager.h"
+#include "gui/Dialog.h"
+#include "io/BinaryIO.h"
+#include "io/Utf16.h"
+#include "scene/SceneFormat.h"
+#include "sequence/SlideRecord.h"
+
+namespace {
+
+using mvjson::Value;
+
+void Prefs(std::ostream& out, std::int32_t x, std::int32_t y, std::uint8_t minimized) {
+  mv::effects::WritePanelPrefs(out, {x, y, minimized});
+}
+
+void Object(std::ostream& out, std::int32_t kind, std::int32_t parent, std::int32_t catalog = -1) {
+  mv::scene::SceneRecordHeader h;
+  h.kind = kind;
+  h.parent = parent;
+  h.catalogIndex = catalog;
+  if (mv::scene::RecordHasText(kind)) {
+    mv::io::CopyToFixed(h.text, kNameLength, u"H\u00e9llo \U0001F600");
+    h.text[40] = u'z';  // left over in the array after the terminator
+    mv::io::CopyToFixed(h.font, kFontLength, u"Arial");
+  }
+  mv::scene::WriteSceneRecordHeader(out, h);
+}
+
+struct Offsets {
+  std::size_t skyFields = 0;   // the sky box fields after its preferences
+  std::size_t postCount = 0;   // the post-process entry count
+  std::size_t sceneTag = 0;
+  std::size_t firstObject = 0;
+  std::size_t soundTag = 0;
+  std::size_t valuesTag = 0;
+};
+
+// A slide of every section, written through the managers and the section
+// format code, with a key of every timeline kind.
+std::string SampleSlide(Offsets* at = nullptr) {
+  std::ostringstream os;
+  Offsets o;
+  mv::io::WriteI32(os, 1);
+  SkyBoxManager sky;
+  CDXUTDialog panel;
+  panel.SetLocation(-12, 40);
+  sky.SetPanel(&panel);
+  sky.LoadSkyBox(4);
+  sky.SetScale({1.5f, 0.1f, -3e-39f});
+  sky.SetRotation({3.14159265f, 0.0f, -0.0f});
+  sky.Write(os);
+  o.skyFields = 4 + 9;
+
+  mv::io::WriteI32(os, 2);
+  DeviceManager device;
+  device.Write(os);
+
+  mv::io::WriteI32(os, 6);
+  o.postCount = static_cast<std::size_t>(os.tellp());
+  PostProcessManager post;
+  post.ApplyCombination(PostProcessCombination::Bloom);
+  post.SyncRecords();
+  post.Write(os);
+
+  o.sceneTag = static_cast<std::size_t>(os.tellp());
+  mv::io::WriteI32(os, 4);
+  Prefs(os, 300, 20, 0);
+  mv::io::WriteI32(os, 7);
+  o.firstObject = static_cast<std::size_t>(os.tellp());
+  // Light with one key.
+  Object(os, 2, -1);
+  mv::format::WriteKeyCount(os, 1);
+  LightKey light;
+  light.duration = 25;
+  light.position[0] = 0.25f;
+  light.radius = 2.8f;
+  light.radiusLink = 3;
+  mv::format::WriteLightKey(os, light);
+  // Camera with two keys.
+  Object(os, 3, -1);
+  mv::format::WriteKeyCount(os, 2);
+  CameraKey cam;
+  cam.eye[2] = -5.0f;
+  cam.eyeLinks[1] = 7;
+  mv::format::WriteCameraKey(os, cam);
+  cam.duration = 50;
+  cam.reserved = 0x55AA;
+  mv::format::WriteCameraKey(os, cam);
+  // Sky box object.
+  Object(os, 6, -1);
+  mv::format::WriteKeyCount(os, 1);
+  MetaBallKey sk;
+  sk.size[0] = sk.size[1] = sk.size[2] = 100.0f;
+  sk.vectorC[1] = 0.5f;
+  sk.links3[2] = 2;
+  mv::format::WriteSkyBoxKey(os, sk);
+  // Post-process object without a timeline.
+  Object(os, 8, -1);
+  mv::io::WriteI32(os, 0);
+  // A 3D text object parented to the light, with a mesh key.
+  Object(os, 4, 0, 3);
+  mv::format::WriteKeyCount(os, 1);
+  MeshKey mk;
+  mk.params.iScale[0] = 1.0f;
+  mk.params.vDiff[3] = 0.75f;
+  mk.params.animationType = 4;
+  mk.params.extraValueLink = 9;
+  mv::format::WriteMeshKey(os, mk);
+  // A layer text and a post-process key of their own.
+  Object(os, 10, -1);
+  mv::format::WriteKeyCount(os, 1);
+  LayerTextKey lt;
+  lt.position[0] = 100.0f;
+  lt.positionLinks[2] = 1;
+  mv::format::WriteLayerTextKey(os, lt);
+  Object(os, 8, -1);
+  mv::format::WriteKeyCount(os, 1);
+  PostProcessKey pk;
+  pk.params[159] = 1.0f;
+  pk.extra[0] = -1;
+  mv::format::WritePostProcessKey(os, pk);
+
+  o.soundTag = static_cast<std::size_t>(os.tellp());
+  mv::io::WriteI32(os, 5);
+  Prefs(os, 0, 0, 1);
+  std::string track(300, '\0');
+  track.replace(0, 9, "track.ogg");
+  os.write(track.data(), 300);
+  mv::io::WriteU8(os, 1);
+  mv::io::WriteI32(os, 200);
+
+  mv::io::WriteI32(os, 8);
+  Prefs(os, 5, 6, 0);
+  o.valuesTag = static_cast<std::size_t>(os.tellp());
+  mv::io::WriteI32(os, 11);
+  Prefs(os, 7, 8, 1);
+  if (at) *at = o;
+  return os.str();
+}
+
+std::string SampleSequence() {
+  std::ostringstream os;
+  mv::io::WriteI32(os, 7);
+  Prefs(os, -100, 2000, 0);
+  std::vector<SlideRecord> slides(3);
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    slides[i].number = i;
+    slides[i].durationMs = 10000 + static_cast<std::int32_t>(i);
+    mv::io::CopyToFixed(slides[i].path, SlideRecord::kPathUnits, u"media\\DSlide" + std::u16string(1, u'0' + i));
+  }
+  slides[2].path[200] = u'q';
+  mv::seq::WriteSlideList(os, slides);
+  return os.str();
+}
+
+std::string RoundTrip(const std::string& bytes) {
+  const auto d = slidetool::Dump(bytes);
+  // Through the text form, as the command line does it.
+  auto doc = mvjson::Parse(mvjson::Write(d.doc));
+  EXPECT_TRUE(doc);
+  if (!doc) return {};
+  std::string out, error;
+  EXPECT_TRUE(slidetool::Build(*doc, out, error)) << error;
+  return out;
+}
+
+}  // namespace
+
+TEST(SlideTool, DumpBuildReproducesGeneratedSlide) {
+  const std::string slide = SampleSlide();
+  std::vector<slidetool::Problem> warnings;
+  EXPECT_FALSE(slidetool::Check(slide, &warnings));
+  EXPECT_TRUE(warnings.empty());
+  EXPECT_EQ(RoundTrip(slide), slide);
+}
+
+TEST(SlideTool, DumpShowsEverySectionObjectAndKey) {
+  const auto d = slidetool::Dump(SampleSlide());
+  const auto& sections = d.doc.Find("sections")->Items();
+  ASSERT_EQ(sections.size(), 7u);
+  const int tags[] = {1, 2, 6, 4, 5, 8, 11};
+  for (std::size_t i = 0; i < 7; ++i) {
+    EXPECT_EQ(sections[i].Find("tag")->AsInt(0, 20), tags[i]);
+    EXPECT_FALSE(sections[i].Find("raw")) << i;
+  }
+  const Value& sky = sections[0];
+  EXPECT_EQ(sky.Find("panel")->Find("x")->AsInt(-100, 100), -12);
+  EXPECT_EQ(sky.Find("currentIndex")->AsInt(0, 10), 4);
+  EXPECT_EQ(sky.Find("scale")->Items()[0].AsFloat(), 1.5f);
+  const Value& post = sections[2];
+  EXPECT_EQ(post.Find("entryCount")->AsInt(0, 30), 10);
+  EXPECT_EQ(post.Find("records")->Items()[2].Find("effect")->AsInt(-1, 30), 6);
+  EXPECT_EQ(post.Find("records")->Items()[9].Find("effect")->AsInt(-1, 30), -1);
+  const Value& scene = sections[3];
+  const auto& objects = scene.Find("objects")->Items();
+  ASSERT_EQ(objects.size(), 7u);
+  EXPECT_EQ(objects[0].Find("timeline")->Find("keys")->Items()[0].Find("radiusLink")->AsInt(0, 10), 3);
+  EXPECT_EQ(objects[1].Find("timeline")->Find("keys")->Items()[1].Find("reserved")->AsInt(0, 1 << 20), 0x55AA);
+  EXPECT_EQ(objects[2].Find("timeline")->Find("keys")->Items()[0].Find("vectorC")->Items()[1].AsFloat(), 0.5f);
+  EXPECT_EQ(objects[3].Find("timeline")->Find("keyCount")->AsInt(0, 10), 0);
+  const Value& text = objects[4];
+  EXPECT_EQ(text.Find("catalogIndex")->AsInt(0, 10), 3);
+  EXPECT_EQ(text.Find("parent")->AsInt(-1, 10), 0);
+  EXPECT_EQ(text.Find("text")->Find("text")->Text(), "H\xC3\xA9llo \xF0\x9F\x98\x80");
+  EXPECT_FALSE(text.Find("text")->Find("tail")->Text().empty());
+  EXPECT_EQ(text.Find("font")->Text(), "Arial");
+  EXPECT_EQ(text.Find("timeline")->Find("keys")->Items()[0].Find("params")->Find("extraValueLink")->AsInt(0, 10), 9);
+  EXPECT_EQ(objects[6].Find("timeline")->Find("keys")->Items()[0].Find("params")->Items().size(), 160u);
+  EXPECT_FALSE(d.doc.Find("trailing"));
+}
+
+TEST(SlideTool, EveryPrefixRoundTripsAndTruncationsAreFaults) {
+  const std::string slide = SampleSlide();
+  for (std::size_t n = 0; n < slide.size(); n += (n < 600 ? 1 : 37)) {
+    const std::string cut = slide.substr(0, n);
+    ASSERT_EQ(RoundTrip(cut), cut) << n;
+    const auto fault = slidetool::Check(cut);
+    // Cut right after the animation section: the values section is only missing.
+    const bool onlyValuesMissing = n == slide.size() - 13;
+    EXPECT_EQ(fault.has_value(), !onlyValuesMissing) << n;
+    if (fault) EXPECT_LE(fault->offset, n) << n;
+  }
+}
+
+TEST(SlideTool, CheckReportsTheOffsetOfTheTruncatedItem) {
+  Offsets at;
+  const std::string slide = SampleSlide(&at);
+  const struct {
+    std::size_t cut;
+    std::size_t offset;
+    const char* reason;
+  } cases[] = {
+      {2, 0, "truncated tag of section 1"},
+      {at.skyFields + 10, at.skyFields, "truncated sky box section"},
+      {at.postCount + 4 + 44 + 20, at.postCount + 4 + 44, "truncated chain record 1"},
+      {at.firstObject + 3, at.firstObject, "truncated object 0 record"},
+      {at.soundTag, at.soundTag, "section 5 (sound) missing"},
+  };
+  for (const auto& c : cases) {
+    const auto fault = slidetool::Check(slide.substr(0, c.cut));
+    ASSERT_TRUE(fault) << c.reason;
+    EXPECT_EQ(fault->offset, c.offset) << fault->reason;
+    EXPECT_EQ(fault->reason.rfind(c.reason, 0), 0u) << fault->reason;
+  }
+}
+
+TEST(SlideTool, CheckFindsDamagedFields) {
+  Offsets at;
+  const std::string slide = SampleSlide(&at);
+  auto patch = [&](std::size_t offset, std::int32_t v) {
+    std::string s = slide;
+    for (int i = 0; i < 4; ++i) s[offset + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+    return s;
+  };
+  const struct {
+    std::string bytes;
+    std::size_t offset;
+    const char* reason;
+  } cases[] = {
+      {patch(4 + 9 + 41, 3), 4 + 9 + 41, "wrong tag 3 for section 2 (device)"},
+      {patch(at.skyFields, 9), at.skyFields, "sky box index 9 out of range"},
+      {patch(at.postCount, -1), at.postCount, "post-process entry count -1 out of range"},
+      {patch(at.postCount, 22), at.postCount, "post-process entry count 22 out of range"},
+      {patch(at.postCount + 4, 25), at.postCount + 4, "chain record 0: effect index 25"},
+      {patch(at.firstObject, 12), at.firstObject, "object 0: unknown object kind 12"},
+      {patch(at.firstObject, 3), at.firstObject, "object 0: kind 3 where kind 2 must stand"},
+      {patch(at.sceneTag, 3), at.sceneTag, "wrong tag 3 for section 4 (scene)"},
+  };
+  for (const auto& c : cases) {
+    const auto fault = slidetool::Check(c.bytes);
+    ASSERT_TRUE(fault) << c.reason;
+    EXPECT_EQ(fault->reason.rfind(c.reason, 0), 0u) << fault->reason;
+    EXPECT_EQ(fault->offset, c.offset) << fault->reason;
+    EXPECT_EQ(RoundTrip(c.bytes), c.bytes) << c.reason;
+  }
+}
+
+TEST(SlideTool, MissingValuesSectionAndTrailingBytesAreWarnings) {
+  Offsets at;
+  const std::string slide = SampleSlide(&at);
+  std::vector<slidetool::Problem> warnings;
+  EXPECT_FALSE(slidetool::Check(slide.substr(0, at.valuesTag), &warnings));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].offset, at.valuesTag);
+  warnings.clear();
+  const std::string longer = slide + "extra";
+  EXPECT_FALSE(slidetool::Check(longer, &warnings));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].offset, slide.size());
+  EXPECT_EQ(RoundTrip(longer), longer);
+}
+
+TEST(SlideTool, SequenceFileDump) {
+  const std::string seq = SampleSequence();
+  const auto d = slidetool::Dump(seq);
+  EXPECT_TRUE(d.problems.empty());
+  EXPECT_EQ(d.doc.Find("file")->Text(), "sequence");
+  EXPECT_EQ(d.doc.Find("panel")->Find("y")->AsInt(0, 5000), 2000);
+  EXPECT_EQ(d.doc.Find("count")->AsInt(0, 10), 3);
+  const auto& slides = d.doc.Find("slides")->Items();
+  ASSERT_EQ(slides.size(), 3u);
+  EXPECT_EQ(slides[1].Find("path")->Text(), "media\\DSlide1");
+  EXPECT_EQ(slides[1].Find("duration")->AsInt(0, 100000), 10001);
+  EXPECT_EQ(slides[2].Find("path")->Find("text")->Text(), "media\\DSlide2");
+  EXPECT_EQ(RoundTrip(seq), seq);
+  // Short of its last record: a fault at the record, and still exact.
+  const std::string cut = seq.substr(0, seq.size() - 100);
+  const auto fault = slidetool::Check(cut);
+  ASSERT_TRUE(fault);
+  EXPECT_EQ(fault->offset, 17u + 2 * 532u);
+  EXPECT_EQ(RoundTrip(cut), cut);
+}
+
+TEST(SlideTool, BuildRejectsDocumentsThatDescribeNoFile) {
+  const char* docs[] = {
+      R"({"sections": []})",
+      R"({"file": "slide", "sections": [{"tag": 3}]})",
+      R"({"file": "slide", "sections": [{"tag": 2, "panel": {"x": 1, "y": 2}}]})",
+      R"({"file": "slide", "sections": [{"tag": 2, "panel": {"x": 1, "y": 2, "minimized": 256}}]})",
+      R"({"file": "slide", "sections": [{"tag": 6, "entryCount": 2, "records": []}]})",
+      R"({"file": "slide", "sections": [{"tag": 6, "entryCount": 0, "records": [{}]}]})",
+      R"({"file": "slide", "sections": [{"tag": 2, "raw": "abc"}]})",
+      R"({"file": "sequence", "tag": 7, "panel": {"x": 0, "y": 0, "minimized": 1}, "count": 1,
+          "slides": [{"reserved": 0, "number": 0, "duration": 1, "path": 5}]})",
+  };
+  for (const char* text : docs) {
+    auto doc = mvjson::Parse(text);
+    ASSERT_TRUE(doc) << text;
+    std::string out, error;
+    EXPECT_FALSE(slidetool::Build(*doc, out, error)) << text;
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(SlideTool, CommandLineRoundTrip) {
+  const auto dir = std::filesystem::temp_directory_path() / ("slidetool-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto slide = dir / "DSlide0";
+  const auto json = dir / "slide.json";
+  const auto rebuilt = dir / "rebuilt";
+  const std::string bytes = SampleSlide();
+  std::ofstream(slide, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const std::string tool = MV_SLIDE_TOOL;
+  auto run = [](const std::string& cmd) { return std::system((cmd + " 2>/dev/null").c_str()); };
+  EXPECT_EQ(run(tool + " dump " + slide.string() + " > " + json.string()), 0);
+  EXPECT_EQ(run(tool + " build " + json.string() + " " + rebuilt.string()), 0);
+  std::ifstream in(rebuilt, std::ios::binary);
+  const std::string back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(back, bytes);
+  EXPECT_EQ(run(tool + " check " + slide.string() + " > /dev/null"), 0);
+  std::filesystem::resize_file(slide, 30);
+  EXPECT_NE(run(tool + " check " + slide.string() + " > /dev/null"), 0);
+  EXPECT_NE(run(tool + " frobnicate " + slide.string()), 0);
+  std::filesystem::remove_all(dir);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The slide inspector's work, apart from its command line: a slide or
+// sequence file turned into a JSON document and back, and the checks. The
+// byte layouts come from the managers' own format code.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Json.h"
+
+// The document:
+//   {"file": "slide", "sections": [{"tag": 1, "section": "skybox", ...}, ...],
+//    "trailing": "<hex>"}
+//   {"file": "sequence", "tag": 7, "panel": {...}, "count": N,
+//    "slides": [{"reserved", "number", "duration", "path"}], "trailing": ...}
+// Each section holds its fields by name ("panel": {"x", "y", "minimized"},
+// keys of the object timelines, chain records...). Floats are decimal with
+// nine significant digits, or "0x" and their bits when not finite. Fixed
+// UTF-16 arrays are their text, or {"text", "tail"} when units follow the
+// terminator, or {"units"} when they hold no plain text. A section that
+// could not be parsed carries "raw" bytes (everything after its tag), and
+// "trailing" holds the bytes after the last parsed part.
+namespace slidetool {
+
+struct Problem {
+  std::size_t offset = 0;  // byte offset in the file
+  std::string reason;
+  bool fault = true;  // false: a warning the player lives with
+};
+
+struct DumpResult {
+  mvjson::Value doc;
+  std::vector<Problem> problems;  // in file order
+};
+
+// Parses a slide or (first tag 7) a sequence file. Whatever cannot be
+// parsed is kept as raw bytes, so Build(doc) always gives the file back.
+DumpResult Dump(std::string_view bytes);
+
+// The first fault of the file, if any.
+std::optional<Problem> Check(std::string_view bytes, std::vector<Problem>* warnings = nullptr);
+
+// Writes the file a document describes. False with a message naming the
+// offending member when the document does not describe a file.
+bool Build(const mvjson::Value& doc, std::string& out, std::string& error);
+
+// The command line: dump FILE | check FILE | build JSON OUT.
+int Main(int argc, char** argv);
+
+// Lower-case hex of bytes, and back (false on odd length or a non-hex digit).
+std::string ToHex(std::string_view bytes);
+bool FromHex(std::string_view hex, std::string& out);
+
+}  // namespace slidetool

@@ -1,0 +1,3 @@
+#include "SlideTool.h"
+
+int main(int argc, char** argv) { return slidetool::Main(argc, argv); }
