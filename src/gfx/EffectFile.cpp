@@ -5,9 +5,26 @@
 #include <cstring>
 #include <exception>
 
+// The TOML reader states some of its expectations about the input as
+// assertions, which release builds turn into optimiser assumptions: a stray
+// byte after '[' is then undefined behaviour. Checked always here, a broken
+// expectation becomes a parse error. (Include toml++ nowhere else without the
+// same guard: its parser functions are inline.)
+namespace gfx::tomlguard {
+[[noreturn]] void ExpectationFailed();
+}
+#pragma push_macro("NDEBUG")
+#undef NDEBUG
+#define TOML_ASSERT(expr) ((expr) ? static_cast<void>(0) : ::gfx::tomlguard::ExpectationFailed())
 #include <toml++/toml.h>
+#pragma pop_macro("NDEBUG")
 
 namespace gfx {
+
+namespace tomlguard {
+struct Malformed {};
+void ExpectationFailed() { throw Malformed{}; }
+}  // namespace tomlguard
 
 int ParameterTypeWords(ParameterType t) {
   switch (t) {
@@ -437,6 +454,76 @@ void ParseRoot(const toml::table& root, std::string_view text, EffectFileDecl* o
   }
 }
 
+// The TOML reader (3.3) misclassifies some non-ASCII characters where it
+// skips whitespace between tokens (undefined behaviour). Non-ASCII text is
+// only meaningful inside strings and comments, so it is refused elsewhere;
+// inside multi-line strings a line-ending backslash skips whitespace too.
+bool NonAsciiOnlyInStringsAndComments(std::string_view t, int* badLine) {
+  enum { Normal, Comment, Basic, Literal, MlBasic, MlLiteral } st = Normal;
+  int line = 1;
+  auto at = [&](std::size_t i) { return i < t.size() ? static_cast<unsigned char>(t[i]) : 0u; };
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    unsigned c = at(i);
+    if (c == '\n') ++line;
+    switch (st) {
+      case Normal:
+        if (c >= 0x80) {
+          *badLine = line;
+          return false;
+        }
+        if (c == '#') st = Comment;
+        else if (c == '"') {
+          if (at(i + 1) == '"' && at(i + 2) == '"') { st = MlBasic; i += 2; } else st = Basic;
+        } else if (c == '\'') {
+          if (at(i + 1) == '\'' && at(i + 2) == '\'') { st = MlLiteral; i += 2; } else st = Literal;
+        }
+        break;
+      case Comment:
+        if (c == '\n') st = Normal;
+        break;
+      case Basic:
+        if (c == '\\') {
+          if (at(i + 1) == '\n') ++line;
+          ++i;
+        } else if (c == '"' || c == '\n') st = Normal;
+        break;
+      case Literal:
+        if (c == '\'' || c == '\n') st = Normal;
+        break;
+      case MlBasic:
+        if (c == '\\') {
+          std::size_t j = i + 1;
+          if (at(j) == ' ' || at(j) == '\t' || at(j) == '\r' || at(j) == '\n') {
+            while (at(j) == ' ' || at(j) == '\t' || at(j) == '\r' || at(j) == '\n') {
+              if (at(j) == '\n') ++line;
+              ++j;
+            }
+            if (at(j) >= 0x80) {
+              *badLine = line;
+              return false;
+            }
+            i = j - 1;
+          } else {
+            ++i;
+          }
+        } else if (c == '"' && at(i + 1) == '"' && at(i + 2) == '"') {
+          st = Normal;
+          i += 2;
+          while (at(i + 1) == '"') ++i;
+        }
+        break;
+      case MlLiteral:
+        if (c == '\'' && at(i + 1) == '\'' && at(i + 2) == '\'') {
+          st = Normal;
+          i += 2;
+          while (at(i + 1) == '\'') ++i;
+        }
+        break;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseEffectFile(std::string_view text, const std::string& sourceName, EffectFileDecl* out, std::string* error) {
@@ -447,6 +534,18 @@ bool ParseEffectFile(std::string_view text, const std::string& sourceName, Effec
     return false;
   };
   if (text.size() > kMaxInput) return fail(0, "file too large");
+  // TOML allows no control characters but tab and line ends; refusing them
+  // here also keeps them away from the TOML reader, whose checks for them
+  // are only assertions.
+  int line = 1;
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == '\n') ++line;
+    else if ((c < 0x20 && c != '\t' && c != '\r') || c == 0x7F)
+      return fail(line, "control character " + std::to_string(c) + " in the file");
+  }
+  if (int bad = 0; !NonAsciiOnlyInStringsAndComments(text, &bad))
+    return fail(bad, "non-ASCII character outside a string or comment");
   try {
     toml::table root = toml::parse(text, sourceName);
     ParseRoot(root, text, &decl);
@@ -454,6 +553,8 @@ bool ParseEffectFile(std::string_view text, const std::string& sourceName, Effec
     return fail(static_cast<int>(e.source().begin.line), std::string(e.description()));
   } catch (const ParseFault& f) {
     return fail(f.line, f.what);
+  } catch (const tomlguard::Malformed&) {
+    return fail(0, "malformed TOML");
   } catch (const std::exception& e) {
     return fail(0, e.what());
   }

@@ -161,6 +161,7 @@ const BadCase kBad[] = {
     {"sampler on float", "[[parameter]]\nname = \"a\"\ntype = \"float\"\nfilter = \"point\"\n", 1, "belong to textures"},
     {"int array", "[[parameter]]\nname = \"a\"\ntype = \"int\"\nelements = 2\n", 4, "only float types"},
     {"huge array", "[[parameter]]\nname = \"a\"\ntype = \"float4\"\nelements = 100000000\n", 4, "elements must be"},
+    {"control character", "[[parameter]]\nname = \"a\"\ntype = \"float\"\n[[\x01]]\n", 4, "control character 1"},
     {"second pass named", "[[technique]]\nname = \"T\"\n[[technique.pass]]\n[[technique.pass]]\nname = 3\n", 5,
      "'name' must be a string"},
 };
@@ -177,6 +178,24 @@ TEST_P(EffectParseErrors, NameFileLineAndFault) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EffectParseErrors, ::testing::ValuesIn(kBad));
+
+TEST(EffectParse, StrayByteInATableHeaderIsAnError) {
+  std::string err;
+  EXPECT_FALSE(ParseEffectFile("[!shaders]\nx = 'a'\n", "odd.fxo", nullptr, &err));
+  EXPECT_EQ(err.rfind("odd.fxo:", 0), 0u) << err;
+}
+
+TEST(EffectParse, NonAsciiOnlyInStringsAndComments) {
+  std::string err;
+  // Accented text in comments, strings and shaders is fine.
+  EXPECT_TRUE(ParseEffectFile("# caf\xc3\xa9\n[[parameter]]\nname = \"a\"\ntype = \"string\"\n"
+                              "default = \"\xc3\xa9t\xc3\xa9\"\nannotations = { d = '\xef\xb9\xbf' }\n",
+                              "u.fxo", nullptr, &err))
+      << err;
+  EXPECT_FALSE(ParseEffectFile("\n\xef\xb9\xbf = 1\n", "u.fxo", nullptr, &err));
+  EXPECT_EQ(err.rfind("u.fxo:2: non-ASCII", 0), 0u) << err;
+  EXPECT_FALSE(ParseEffectFile("x = \"\"\"a\\\n  \xef\xb9\xbf\"\"\"\n", "u.fxo", nullptr, &err));
+}
 
 TEST(EffectParse, RefusesOversizedInput) {
   std::string big(2u << 20, '#');
