@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace gfx {
@@ -201,6 +202,22 @@ TEST(Font, Utf8AndUtf16LayOutAlike) {
     EXPECT_EQ(a[i].x0, b[i].x0);
     EXPECT_EQ(a[i].y0, b[i].y0);
     EXPECT_EQ(a[i].u0, b[i].u0);
+  }
+}
+
+TEST(Font, MalformedTextIsDrawnWithReplacementGlyphs) {
+  auto font = Font::Create("Arial", 15, 700, false);
+  ASSERT_TRUE(font);
+  std::vector<GlyphQuad> quads;
+  const char16_t lone[] = {u'A', char16_t(0xD800), u'B', char16_t(0xDC00), 0};
+  font->LayoutText(std::u16string_view(lone), 0, 0, kYellow, quads);
+  font->LayoutText(std::string_view("A\xff\xfe\xc3" "B\x80"), 0, 20, kYellow, quads);
+  font->LayoutText(u"\U0001F600\u4E2D\t\x01", 0, 40, kYellow, quads);
+  EXPECT_GE(quads.size(), 4u);  // at least the A and B of both lines
+  for (const GlyphQuad& q : quads) {
+    EXPECT_TRUE(std::isfinite(q.x0) && std::isfinite(q.y1));
+    EXPECT_GE(q.u0, 0.0f);
+    EXPECT_LE(q.v1, 1.0f);
   }
 }
 

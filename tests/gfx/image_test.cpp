@@ -104,6 +104,25 @@ TEST(Image, TgaAndBmpWithoutAlphaAreOpaque) {
   }
 }
 
+TEST(Image, JpegDecodesCloseToItsSource) {
+  // Lossy: a flat 16 × 16 colour comes back within a few levels.
+  std::vector<std::uint8_t> rgb;
+  for (int i = 0; i < 16 * 16; ++i) rgb.insert(rgb.end(), {200, 100, 50});
+  Bytes jpg;
+  ASSERT_NE(stbi_write_jpg_to_func(Append, &jpg, 16, 16, 3, rgb.data(), 95), 0);
+  std::string err;
+  auto img = LoadImageFromMemory(jpg, err);
+  ASSERT_TRUE(img) << err;
+  ASSERT_EQ(img->width, 16);
+  const auto& d = img->levels[0].data;
+  for (std::size_t i = 0; i < d.size(); i += 4) {
+    EXPECT_NEAR(d[i], 200, 6);
+    EXPECT_NEAR(d[i + 1], 100, 6);
+    EXPECT_NEAR(d[i + 2], 50, 6);
+    EXPECT_EQ(d[i + 3], 255);
+  }
+}
+
 TEST(Image, DdsIsRecognisedBySignature) {
   Image src;
   src.width = 1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "gfx/Mesh.h"
@@ -111,6 +112,23 @@ TEST(TextMesh, GlyphsAdvanceAndControlCharactersDrawNothing) {
   EXPECT_EQ(Build(u"I\nI").positions, Build(u"II").positions);
   EXPECT_TRUE(Build(u"   ").indices.empty());
   EXPECT_TRUE(Build(u"").indices.empty());
+}
+
+TEST(TextMesh, MalformedAndUnusualTextStaysFinite) {
+  const char16_t odd[] = {u'A', char16_t(0xD800), u'x', char16_t(0xDFFF), 0x4E2D, 0xFFFF, 0};
+  const TextGeometry g = Build(odd);
+  EXPECT_FALSE(g.indices.empty());
+  for (const Vec3& p : g.positions) EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+  for (std::uint32_t i : g.indices) EXPECT_LT(i, g.positions.size());
+  // A long text is cut, not refused.
+  const std::u16string longText(5000, u'.');
+  const TextGeometry cut = Build(longText, 0.01f);
+  const TextGeometry full = Build(std::u16string(kMaxTextMeshChars, u'.'), 0.01f);
+  EXPECT_EQ(cut.positions.size(), full.positions.size());
+  // No extrusion: caps only.
+  TextGeometry flat;
+  ASSERT_TRUE(BuildTextGeometry("Arial", 400, u"I", 0.001f, 0.0f, flat));
+  EXPECT_EQ(flat.indices.size(), 4u * 3u);
 }
 
 TEST(TextMesh, CreatesADeviceMeshWithPositionsAndNormals) {
