@@ -11,6 +11,7 @@
 #include "audio/SoundManager.h"
 #include "io/BinaryIO.h"
 #include "values/Sources.h"
+#include "values/ValueScript.h"
 
 using namespace mv::audio;
 using audiotest::kBinHz;
@@ -395,4 +396,57 @@ TEST(SoundManager, LiveInputBecomesTheSource) {
   EXPECT_FALSE(m->System().IsRecording());
   EXPECT_TRUE(m->System().IsPlaying(0));
   EXPECT_EQ(m->System().StreamGetTime(m->GetStream()), 200);
+}
+
+// With no band selected the level is 0 every frame, so the values' follower
+// decays toward 0 and the bass sequencer stops once it has.
+TEST(SoundManager, NoBandSelectedLetsPeakValueDecay) {
+  audiotest::ScratchFolder folder;
+  WriteTrack("loud.wav", 3.0, 2 * kBinHz);
+  auto m = OfflineManager();
+  m->OpenTrack("loud.wav");
+  m->Play();
+  g_ValueSources = ValueSources{};
+  m->Bands().selected[2] = true;
+  m->Bands().threshold = 0.0f;
+  m->System().Advance(0.04);
+  m->AnalyseSpectrum();
+  UpdateDerivedValues(g_ValueSources, 0.04f);
+  ASSERT_GT(g_ValueSources.BassValue, 0.5f);
+  EXPECT_EQ(g_ValueSources.PeakValue, g_ValueSources.BassValue);
+  m->Bands().selected[2] = false;
+  float previous = g_ValueSources.PeakValue;
+  for (int frame = 0; frame < 50; ++frame) {
+    m->System().Advance(0.04);
+    m->AnalyseSpectrum();
+    EXPECT_EQ(g_ValueSources.BassValue, 0.0f);
+    UpdateDerivedValues(g_ValueSources, 0.04f);
+    EXPECT_LT(g_ValueSources.PeakValue, previous);
+    EXPECT_NEAR(g_ValueSources.PeakValue, previous / (1.1f * 0.04f + 1.0f), 1e-6);
+    previous = g_ValueSources.PeakValue;
+  }
+  EXPECT_LT(g_ValueSources.PeakValue, 0.2f);
+  g_ValueSources = ValueSources{};
+}
+
+// The device backend on this machine (dummy driver without a sound card):
+// choosing live input either captures or, failing that, keeps the music
+// playing; it never closes the sound system.
+TEST(SoundManagerDevice, LiveInputNeverStopsTheShow) {
+  audiotest::ScratchFolder folder;
+  WriteTrack("a.wav", 3.0);
+  SoundManager m(std::make_unique<SoundSystem>(SoundBackend::Device));
+  ASSERT_TRUE(m.System().IsInitialized());
+  ASSERT_TRUE(m.OpenTrack("a.wav"));
+  m.SetStreamPlaying(true);
+  m.Play();
+  bool live = m.SelectSource(SoundManager::kSourceLiveInput, RecordingLine::Microphone);
+  EXPECT_TRUE(m.System().IsInitialized());
+  if (live) {
+    EXPECT_TRUE(m.System().IsRecording());
+    EXPECT_FALSE(m.System().IsPlaying(0));
+    EXPECT_TRUE(m.SelectSource(SoundManager::kSourceInternalPlayer, RecordingLine::Microphone));
+  }
+  EXPECT_EQ(m.GetSourceMode(), SoundManager::kSourceInternalPlayer);
+  EXPECT_TRUE(m.System().IsPlaying(0));
 }
