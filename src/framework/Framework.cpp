@@ -719,6 +719,10 @@ const char* GetDeviceStats() {
 bool IsVsyncEnabled() { return S().settings.presentInterval != PRESENT_INTERVAL_IMMEDIATE; }
 bool IsWindowed() { return S().settings.windowed; }
 bool IsTimePaused() { return S().timePaused; }
+bool IsCursorClipped() {
+  const State& s = S();
+  return s.window && !s.settings.windowed && s.clipCursorWhenFullScreen;
+}
 HWND GetHWND() { return static_cast<HWND>(S().window); }
 double GetTime() { return S().time; }
 float GetElapsedTime() { return S().elapsed; }

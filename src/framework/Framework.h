@@ -138,6 +138,9 @@ const char* GetDeviceStats();
 bool IsVsyncEnabled();
 bool IsWindowed();
 bool IsTimePaused();
+// Whether the cursor is confined to the window now (full screen with the
+// clip setting); the video driver may not support confining.
+bool IsCursorClipped();
 HWND GetHWND();
 double GetTime();
 float GetElapsedTime();
