@@ -16,9 +16,9 @@ class CDXUTPointerButton : public CDXUTButton {
  public:
   explicit CDXUTPointerButton(CDXUTDialog* pDialog = nullptr) : CDXUTButton(pDialog) {}
 
+  // Only the mouse handling differs from a button's; Space and a hotkey
+  // click them as they click a button.
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
-  bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) override { return false; }
-  void OnHotkey() override {}
 
   int GetLastX() const { return m_nLastX; }
   int GetLastY() const { return m_nLastY; }

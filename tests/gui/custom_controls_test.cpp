@@ -144,11 +144,15 @@ TEST_P(CustomControlTest, DisabledOrHiddenIgnoresEverything) {
   }
 }
 
-TEST_P(CustomControlTest, KeepsTheFocusWithKeyboardInput) {
+TEST_P(CustomControlTest, KeepsTheFocusWithKeyboardInputAndClicksOnSpaceLikeAButton) {
   d.EnableKeyboardInput(true);
   Click(d, WX(20), WY(80));
   EXPECT_EQ(CDXUTDialog::GetFocusedControl(), control);
-  EXPECT_FALSE(KeyDown(d, VK_SPACE));  // no keyboard behaviour of their own
+  rec.events.clear();
+  EXPECT_TRUE(KeyDown(d, VK_SPACE));
+  EXPECT_TRUE(KeyUp(d, VK_SPACE));
+  EXPECT_EQ(rec.Codes(), (Codes{{EVENT_BUTTON_CLICKED, 921}}));
+  EXPECT_EQ(control->GetLastX(), 20);  // the click the panel reads is the last pointer
 }
 
 TEST_P(CustomControlTest, MinimizedDialogHidesIt) {
