@@ -402,7 +402,7 @@ LRESULT Route(UINT msg, WPARAM wParam, LPARAM lParam) {
   State& s = S();
   const bool isKey = msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP;
   const bool keyDown = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
-  if (isKey) s.keys[wParam & 0xFF] = keyDown;
+  if (isKey && wParam < 256) s.keys[wParam] = keyDown;
 
   if (s.msgProc.fn) {
     bool stop = false;
@@ -631,18 +631,22 @@ HRESULT MainLoop() {
   s.loopCount = 0;
   s.posted.reserve(64);
   while (!s.closing) {
-    for (std::size_t i = 0; i < s.posted.size() && !s.closing; ++i) {
+    // Only what was posted before this iteration: a message procedure that
+    // posts while handling cannot keep the loop here.
+    const std::size_t pending = s.posted.size();
+    for (std::size_t i = 0; i < pending && !s.closing; ++i) {
       const WindowMessage m = s.posted[i];
       Route(m.msg, m.wParam, m.lParam);
     }
-    s.posted.clear();
+    s.posted.erase(s.posted.begin(), s.posted.begin() + static_cast<std::ptrdiff_t>(pending));
     SDL_Event e;
     while (!s.closing && SDL_PollEvent(&e)) HandleEvent(e);
     if (s.closing) break;
 
     if (!s.device || !s.deviceObjectsReset || s.minimized) {
       CountLoopForLimit();
-      if (!s.closing && s.fixedStep <= 0.0) SDL_WaitEventTimeout(nullptr, 20);
+      // Idle without a device; a limited run just counts down.
+      if (!s.closing && s.frameLimit <= 0) SDL_WaitEventTimeout(nullptr, 20);
       continue;
     }
     AdvanceClock();

@@ -329,3 +329,27 @@ TEST(FrameworkNoWindow, MainLoopWithoutAWindowFails) {
 }
 
 }  // namespace
+
+namespace {
+
+int g_reposts = 0;
+LRESULT Reposting(HWND, UINT msg, WPARAM, LPARAM, bool*, void*) {
+  if (msg == WM_MOUSEMOVE) {
+    ++g_reposts;
+    fw::PostWindowMessage(WM_MOUSEMOVE, 0, 0);
+  }
+  return 0;
+}
+
+TEST_F(FrameworkLoop, MessagesPostedWhileRoutingWaitForTheNextIteration) {
+  g_reposts = 0;
+  fw::SetCallbackMsgProc(Reposting);
+  fw::PostWindowMessage(WM_MOUSEMOVE, 0, 0);
+  fw::SetFrameLimit(4, 0);
+  fw::MainLoop();
+  // One per loop iteration, not an endless chain inside the first one.
+  EXPECT_EQ(g_reposts, 4);
+  EXPECT_EQ(m_rec.frames, 4);
+}
+
+}  // namespace
