@@ -12,6 +12,9 @@
 #include "io/Log.h"
 #include "io/Utf16.h"
 #include "scene/Catalog.h"
+#include "framework/Framework.h"
+#include "gui/GuiTypes.h"
+#include "scene/MeshArcBall.h"
 #include "scene/MeshContent.h"
 #include "scene/SceneFormat.h"
 
@@ -119,6 +122,11 @@ CSceneObject* SceneManager::InsertObjectImpl(std::int32_t kind, int position, st
   object->slot = position;
   object->parent = parent;
   object->timeLine = nullptr;
+  if (UsesMeshClass(kind)) {
+    auto ball = std::make_shared<CD3DArcBall>();
+    ball->SetWindow(fw::kBackBufferWidth, fw::kBackBufferHeight, 0.9f);
+    static_cast<CMesh*>(object)->arcball = std::move(ball);
+  }
 
   if (LoadsFromCatalog(kind)) {
     auto* mesh = static_cast<CMesh*>(object);
@@ -209,7 +217,11 @@ bool SceneManager::LoadEntryInto(CMesh& object, std::int32_t catalogIndex, const
   if (mv::Failed(LoadMeshContent(object, entry, kind, &bounds))) return false;
   object.kind = kind;
   object.slot = catalogIndex;
+  if (!object.arcball) object.arcball = std::make_shared<CD3DArcBall>();
+  object.arcball->SetTranslationRadius(2.0f);
   object.normaliseMatrix = NormaliseMatrix(bounds);
+  // The back buffer is always 1920 x 1080.
+  object.arcball->SetWindow(fw::kBackBufferWidth, fw::kBackBufferHeight, 0.9f);
   object.catalogIndex = catalogIndex;
   object.params = kDefaultMeshParams;
   object.params.ownIndex = ownIndex;
@@ -291,16 +303,96 @@ std::int32_t SceneManager::ChangeCatalogEntry(std::int32_t catalogIndex, int obj
 // ---- views -------------------------------------------------------------------
 
 void SceneManager::ApplySceneToViews() {
+  if (const CCameraObject* cam = GetCameraObject())
+    m_camera.SetViewParams(gfx::Vec3(cam->Eye[0], cam->Eye[1], cam->Eye[2]),
+                           gfx::Vec3(cam->LookAt[0], cam->LookAt[1], cam->LookAt[2]));
   if (CSkyBoxObject* sky = GetSkyBoxObject()) m_peers.SetSkyBoxSize(sky->size);
+  if (const CLightObject* light = GetLight()) {
+    const gfx::Vec3 dir(light->position[0], light->position[1], light->position[2]);
+    m_lightWidget.SetDefaultDirection(dir);
+    m_lightWidget.SetLightDirection(dir);
+    m_lightWidget.SetRadius(light->radius);
+  }
   for (CSceneObject* o : m_objects)
     if (o->kind == OBJ_GENERATED) RebuildGeneratedMesh(static_cast<CMesh&>(*o));
 }
 
-void SceneManager::OnCreateDevice() {}
+void SceneManager::OnCreateDevice() { m_camera.SetEnablePositionMovement(true); }
 
-void SceneManager::FrameMove(float elapsed) {}
+namespace {
+// The mesh kinds the user turns with the left button.
+CMesh* RotatableMesh(CSceneObject* o) {
+  if (!o || !LoadsFromCatalog(o->kind)) return nullptr;
+  auto* mesh = dynamic_cast<CMesh*>(o);
+  return mesh && mesh->arcball ? mesh : nullptr;
+}
+}  // namespace
 
-LRESULT SceneManager::MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) { return 0; }
+void SceneManager::FrameMove(float elapsed) {
+  m_camera.FrameMove(elapsed);
+  if (m_lightWidget.IsBeingDragged() && m_bLightWidgetActive) {
+    if (CLightObject* light = GetLight()) {
+      const gfx::Vec3& dir = m_lightWidget.GetLightDirection();
+      light->position[0] = dir.x;
+      light->position[1] = dir.y;
+      light->position[2] = dir.z;
+      light->radius = m_lightWidget.GetRadius();
+      m_bPanelDirty = true;
+    }
+  }
+  if (m_camera.IsMouseRButtonDown() || m_camera.HasZoomedThisFrame()) {
+    if (CCameraObject* cam = GetCameraObject()) {
+      const gfx::Vec3& eye = m_camera.GetEyePt();
+      const gfx::Vec3& at = m_camera.GetLookAtPt();
+      cam->Eye[0] = eye.x, cam->Eye[1] = eye.y, cam->Eye[2] = eye.z;
+      cam->LookAt[0] = at.x, cam->LookAt[1] = at.y, cam->LookAt[2] = at.z;
+      m_bPanelDirty = true;
+    }
+  }
+  if (m_camera.IsMouseLButtonDown()) {
+    if (CMesh* mesh = RotatableMesh(GetSelectedObject())) {
+      const gfx::Vec3 ypr = gfx::MatrixToYawPitchRoll(gfx::MatrixRotationQuaternion(mesh->arcball->GetQuatNow()));
+      mesh->params.iRot[0] = ypr.x;
+      mesh->params.iRot[1] = ypr.y;
+      mesh->params.iRot[2] = ypr.z;
+      m_bPanelDirty = true;
+    }
+  }
+}
+
+LRESULT SceneManager::MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  m_camera.HandleMessages(hWnd, uMsg, wParam, lParam);
+  // The view rotation's inverse: a drag turns the mesh as the pointer moves
+  // on screen.
+  gfx::Mat4 viewRotation = gfx::MatrixInverse(m_camera.GetViewMatrix());
+  gfx::MatrixElement(viewRotation, 4, 1) = 0.0f;
+  gfx::MatrixElement(viewRotation, 4, 2) = 0.0f;
+  gfx::MatrixElement(viewRotation, 4, 3) = 0.0f;
+  CMesh* mesh = RotatableMesh(GetSelectedObject());
+  if (!mesh) return 0;
+  CD3DArcBall& ball = *mesh->arcball;
+  ball.SetDragSpace(viewRotation);
+  const int x = GetXLParam(lParam);
+  const int y = GetYLParam(lParam);
+  switch (uMsg) {
+    case WM_MOUSEMOVE:
+      if ((wParam & MK_LBUTTON) && ball.IsBeingDragged()) ball.OnMove(x, y);
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      gui::SetCapture();
+      ball.OnBegin(x, y);
+      break;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (uMsg == WM_LBUTTONUP) gui::ReleaseCapture();
+      ball.OnEnd();
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
 
 void SceneManager::RefreshPanel() {
   if (g_bGuiHidden) return;

@@ -9,6 +9,7 @@
 
 #include "core/GrowableArray.h"
 #include "core/MVObject.h"
+#include "framework/Camera.h"
 #include "framework/WindowMessages.h"
 #include "gui/Dialog.h"
 #include "scene/SceneObjects.h"
@@ -88,6 +89,13 @@ class SceneManager : public MVObject {
                                   const char16_t* panelFont = nullptr);
   void ApplySceneToViews();
 
+  // The scene camera (its view and projection are what the renderer uses)
+  // and the light-direction widget.
+  fw::CModelViewerCamera* GetCamera() { return &m_camera; }
+  fw::CDirectionWidget& GetLightWidget() { return m_lightWidget; }
+  bool IsLightWidgetActive() const { return m_bLightWidgetActive; }
+  void SetLightWidgetActive(bool active) { m_bLightWidgetActive = active; }
+
   void OnCreateDevice();
   void OnDestroyDevice() { RemoveAllObjects(); }
   void FrameMove(float elapsed);
@@ -125,7 +133,9 @@ class SceneManager : public MVObject {
   std::int32_t m_lastCatalogChoice = 0;
   int m_selectedIndex = 0;
   bool m_bPanelDirty = false;
+  fw::CDirectionWidget m_lightWidget;
   bool m_bLightWidgetActive = false;
+  fw::CModelViewerCamera m_camera;
   std::int32_t m_selectedKind = 0;
   std::vector<FontName> m_fonts;
 };

@@ -390,7 +390,9 @@ TEST_F(SceneManagerTest, FontListIsSortedAndBounded) {
   for (std::size_t i = 0; i < fonts.size(); ++i) {
     EXPECT_EQ(fonts[i][59], 0);
     EXPECT_GT(mv::io::Length16(fonts[i].data(), 60), 0u);
-    if (i > 0) EXPECT_LT(mv::io::FixedView(fonts[i - 1].data(), 60), mv::io::FixedView(fonts[i].data(), 60));
+    if (i > 0) {
+      EXPECT_LT(mv::io::FixedView(fonts[i - 1].data(), 60), mv::io::FixedView(fonts[i].data(), 60));
+    }
   }
 }
 
