@@ -10,6 +10,7 @@
 
 #include "gfx/Dds.h"
 #include "gfx/Font.h"
+#include "gfx/TextMesh.h"
 
 namespace {
 
@@ -61,6 +62,14 @@ void BM_OverlayTextLayout(benchmark::State& state) {
   state.counters["quads"] = double(quads.size());
 }
 BENCHMARK(BM_OverlayTextLayout);
+
+// The default 3D text of a text object, built as a slide loads it.
+void BM_TextGeometry(benchmark::State& state) {
+  gfx::TextGeometry g;
+  for (auto _ : state) gfx::BuildTextGeometry("Arial", 400, u"Insert your text !", 0.001f, 0.4f, g);
+  state.counters["triangles"] = double(g.indices.size() / 3);
+}
+BENCHMARK(BM_TextGeometry)->Unit(benchmark::kMillisecond);
 
 gfx::Image MakeCube(gfx::ImageFormat format, int size) {
   gfx::Image img;

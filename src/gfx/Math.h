@@ -83,6 +83,8 @@ Mat4 MatrixRotationQuaternion(const Quat& q);
 Mat4 MatrixLookAtLH(const Vec3& eye, const Vec3& at, const Vec3& up);
 // Left-handed perspective; fovY the vertical field of view in radians,
 // aspect = width / height. Depth: near plane → 0, far plane → 1.
+// Impossible arguments (zero field of view or aspect, near == far) give the
+// identity instead of infinities; so do those of the orthographic forms.
 Mat4 MatrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar);
 // Left-handed orthographic projection, depth near → 0, far → 1.
 Mat4 MatrixOrthoLH(float width, float height, float zNear, float zFar);

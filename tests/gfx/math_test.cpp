@@ -149,6 +149,11 @@ TEST(Math, PerspectiveFovLHDepthRunsZeroToOne) {
   EXPECT_NEAR(Vec3TransformCoord(Vec3(d * std::tan(kPi / 8) * 16 / 9, 0, d), p).x, 1.0f, 1e-5f);
   EXPECT_FLOAT_EQ(MatrixElement(p, 3, 4), 1.0f);
   EXPECT_FLOAT_EQ(MatrixElement(p, 4, 4), 0.0f);
+  // Impossible arguments give the identity, not infinities.
+  ExpectMat(MatrixPerspectiveFovLH(0.0f, 1.0f, 0.1f, 10.0f), MatrixIdentity());
+  ExpectMat(MatrixPerspectiveFovLH(1.0f, 0.0f, 0.1f, 10.0f), MatrixIdentity());
+  ExpectMat(MatrixPerspectiveFovLH(1.0f, 1.0f, 5.0f, 5.0f), MatrixIdentity());
+  ExpectMat(MatrixOrthoLH(0.0f, 1.0f, 0.0f, 1.0f), MatrixIdentity());
 }
 
 TEST(Math, OrthoLHMapsBoxToUnitCube) {
