@@ -15,7 +15,6 @@
 #include "gfx/GLDevice.h"
 #include "io/Utf16.h"
 
-
 namespace fw {
 namespace {
 
