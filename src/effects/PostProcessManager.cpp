@@ -65,6 +65,8 @@ std::vector<int> PostProcessManager::CombinationRows(PostProcessCombination c) {
   return {};
 }
 
+void PostProcessManager::ReleaseEffects() { m_effects.fill(PostProcessEffect{}); }
+
 const PostProcessInstance* PostProcessManager::GetListInstance(int item) const {
   if (item < 0 || item >= GetListCount()) return nullptr;
   return m_list[static_cast<std::size_t>(item)].get();

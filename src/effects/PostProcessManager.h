@@ -50,6 +50,9 @@ class PostProcessManager : public MVObject {
   static std::vector<int> CombinationRows(PostProcessCombination c);
 
   PostProcessEffect& GetEffect(int index) { return m_effects[static_cast<std::size_t>(index)]; }
+  // Shut-down and device destruction: every effect back to its unloaded
+  // defaults. The chain itself stays.
+  void ReleaseEffects();
 
   // The active list: the effects in order, then the end marker (no
   // instance). Selection -1 means none.

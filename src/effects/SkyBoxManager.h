@@ -10,7 +10,9 @@
 #include "effects/SectionFormat.h"
 #include "gfx/Device.h"
 
+namespace fw {
 class CModelViewerCamera;
+}
 
 struct SkyBoxEntry {
   char16_t meshFile[260];
@@ -47,8 +49,8 @@ class SkyBoxManager : public MVObject {
   void SetRotationSpeed(const glm::vec3& v) { m_vRotationSpeed = v; }
   const glm::vec3& GetCurrentRotation() const { return m_vCurrentRotation; }
   void SetCurrentRotation(const glm::vec3& v) { m_vCurrentRotation = v; }
-  CModelViewerCamera* GetCamera() const { return m_pCamera; }
-  void SetCamera(CModelViewerCamera* camera) { m_pCamera = camera; }
+  fw::CModelViewerCamera* GetCamera() const { return m_pCamera; }
+  void SetCamera(fw::CModelViewerCamera* camera) { m_pCamera = camera; }
   // How many times a sky box was (re)loaded; the cube map and mesh loading
   // hang off LoadSkyBox.
   int GetLoadCount() const { return m_loadCount; }
@@ -64,6 +66,6 @@ class SkyBoxManager : public MVObject {
   glm::vec3 m_vRotation{0.0f};
   glm::vec3 m_vRotationSpeed{0.0f};
   glm::vec3 m_vCurrentRotation{0.0f};
-  CModelViewerCamera* m_pCamera = nullptr;
+  fw::CModelViewerCamera* m_pCamera = nullptr;
   int m_loadCount = 0;
 };

@@ -249,3 +249,17 @@ TEST(PostProcessManager, EffectTable) {
   EXPECT_EQ(PostProcessManager::CombinationRows(PostProcessCombination::Bloom),
             (std::vector<int>{9, 9, 6, 4, 5, 4, 5, 10, 12}));
 }
+
+TEST(PostProcessManager, ReleaseEffectsKeepsTheChain) {
+  PostProcessManager m;
+  m.GetEffect(4).renderTarget = 2;
+  m.GetEffect(4).parameterDefault[0] = {1.0f, 2.0f, 3.0f, 4.0f};
+  m.InsertEffect(4);
+  EXPECT_EQ(m.GetListInstance(0)->parameters[0][3], 4.0f);  // a new instance takes the defaults
+  m.SyncRecords();
+  m.ReleaseEffects();
+  EXPECT_EQ(m.GetEffect(4).renderTarget, 0);
+  EXPECT_EQ(m.GetEffect(4).parameterDefault[0][0], 0.0f);
+  EXPECT_EQ(m.GetEntryCount(), 2);
+  EXPECT_EQ(m.GetListInstance(0)->effectIndex, 4);
+}

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "SlideToolInternal.h"
+#include "audio/SoundManager.h"
 #include "core/MVObject.h"
 #include "effects/SectionFormat.h"
 #include "effects/SkyBoxManager.h"
@@ -300,9 +301,10 @@ void BuildPostProcess(const Value& s, std::ostream& out, const std::string& path
 
 // --------------------------------------------------------------- sound section
 
-// The sound manager's section after its panel preferences has no format code
-// of its own to share yet: it travels as raw bytes of its fixed size.
-constexpr std::size_t kSoundFieldsSize = 300 + 1 + 4;
+// The sound manager's section after its panel preferences (track path,
+// enabled byte, volume) has no record format of its own to share yet: it
+// travels as raw bytes of its fixed size.
+constexpr std::size_t kSoundFieldsSize = SoundManager::kTrackPathSize + 1 + 4;
 
 bool DumpSound(Reader& r, Value& s) {
   if (!DumpPanel(r, s, "sound")) return false;
@@ -316,7 +318,7 @@ bool DumpSound(Reader& r, Value& s) {
 void BuildSound(const Value& s, std::ostream& out, const std::string& path) {
   BuildPanel(s, out, path);
   const std::string raw = GetHex(s, "fieldsRaw", path);
-  if (raw.size() != kSoundFieldsSize) throw BuildError(path + ".fieldsRaw: 305 bytes expected");
+  if (raw.size() != kSoundFieldsSize) throw BuildError(path + ".fieldsRaw: " + std::to_string(kSoundFieldsSize) + " bytes expected");
   out.write(raw.data(), static_cast<std::streamsize>(raw.size()));
 }
 
