@@ -30,8 +30,11 @@ struct FontMatch {
 std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bool italic = false);
 
 // The installed font families (first name of each), sorted by UTF-16 code
-// units and without duplicates.
-std::vector<std::u16string> EnumerateFontFamilies();
+// units and without duplicates. With `includeMetricAliases`, common Windows
+// families that resolve to an installed metric-compatible face ("Arial" for
+// Liberation Sans) are listed too, as a Windows system would list them;
+// generic fallbacks ("Verdana" drawn with DejaVu Sans) are not.
+std::vector<std::u16string> EnumerateFontFamilies(bool includeMetricAliases = true);
 
 // ---- atlas -----------------------------------------------------------------
 

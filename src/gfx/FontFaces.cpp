@@ -21,6 +21,40 @@ std::string GetString(FcPattern* p, const char* object) {
   return {};
 }
 
+// Common Windows families. Each is listed when fontconfig maps it onto an
+// installed metric-compatible face ("Arial" → Liberation Sans), so slides
+// that name them find their font in the list.
+constexpr const char* kWindowsFamilies[] = {
+    "Arial",        "Arial Black",     "Arial Narrow",   "Book Antiqua",  "Calibri",     "Cambria",
+    "Candara",      "Century Gothic",  "Comic Sans MS",  "Consolas",      "Constantia",  "Corbel",
+    "Courier New",  "Garamond",        "Georgia",        "Impact",        "Lucida Console",
+    "Palatino Linotype", "Segoe UI",   "Symbol",         "Tahoma",        "Times New Roman",
+    "Trebuchet MS", "Verdana",
+};
+
+// True when the family `name` resolves to a face that fontconfig's rules
+// bind strongly to it (its metric aliases), not to a generic fallback.
+bool HasMetricAlias(const char* name) {
+  FcPattern* pat = FcPatternCreate();
+  if (!pat) return false;
+  FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(name));
+  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  std::set<std::string> strong;
+  FcValue v;
+  FcValueBinding binding;
+  for (int i = 1; FcPatternGetWithBinding(pat, FC_FAMILY, i, &v, &binding) == FcResultMatch; ++i)
+    if (binding != FcValueBindingWeak && v.type == FcTypeString)
+      strong.insert(reinterpret_cast<const char*>(v.u.s));
+  FcDefaultSubstitute(pat);
+  FcResult result = FcResultNoMatch;
+  FcPattern* found = FcFontMatch(nullptr, pat, &result);
+  FcPatternDestroy(pat);
+  if (!found) return false;
+  const bool ok = strong.count(GetString(found, FC_FAMILY)) > 0;
+  FcPatternDestroy(found);
+  return ok;
+}
+
 }  // namespace
 
 std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bool italic) {
@@ -52,7 +86,7 @@ std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bo
   return m;
 }
 
-std::vector<std::u16string> EnumerateFontFamilies() {
+std::vector<std::u16string> EnumerateFontFamilies(bool includeMetricAliases) {
   std::set<std::u16string> names;
   if (InitFontconfig()) {
     FcPattern* pat = FcPatternCreate();
@@ -67,6 +101,9 @@ std::vector<std::u16string> EnumerateFontFamilies() {
     }
     if (os) FcObjectSetDestroy(os);
     if (pat) FcPatternDestroy(pat);
+    if (includeMetricAliases)
+      for (const char* name : kWindowsFamilies)
+        if (HasMetricAlias(name)) names.insert(mv::io::Utf8ToUtf16(name));
   }
   return {names.begin(), names.end()};
 }

@@ -62,6 +62,15 @@ TEST(FontFaces, EnumerationIsSortedUniqueAndHasInstalledFamilies) {
   EXPECT_EQ(std::set<std::u16string>(families.begin(), families.end()).size(), families.size());
   EXPECT_NE(std::find(families.begin(), families.end(), u"Liberation Sans"), families.end());
   EXPECT_NE(std::find(families.begin(), families.end(), u"DejaVu Sans"), families.end());
+  // Metric aliases of installed faces are listed; mere fallbacks are not.
+  EXPECT_NE(std::find(families.begin(), families.end(), u"Arial"), families.end());
+  EXPECT_NE(std::find(families.begin(), families.end(), u"Times New Roman"), families.end());
+  EXPECT_NE(std::find(families.begin(), families.end(), u"Courier New"), families.end());
+  EXPECT_EQ(std::find(families.begin(), families.end(), u"Verdana"), families.end());
+  EXPECT_EQ(std::find(families.begin(), families.end(), u"Comic Sans MS"), families.end());
+  const auto installed = EnumerateFontFamilies(false);
+  EXPECT_EQ(std::find(installed.begin(), installed.end(), u"Arial"), installed.end());
+  EXPECT_GT(families.size(), installed.size());
 }
 
 TEST(Font, OverlayFontMetricsFollowTheCellHeight) {
