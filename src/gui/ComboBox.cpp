@@ -85,6 +85,11 @@ void CDXUTScrollBar::ShowItem(int nIndex) {
     SetTrackPos(nIndex - m_nPageSize + 1);
 }
 
+bool CDXUTScrollBar::MsgProc(UINT uMsg, WPARAM, LPARAM) {
+  if (uMsg == WM_CAPTURECHANGED) m_bPressed = m_bDrag = false;
+  return false;
+}
+
 bool CDXUTScrollBar::HandleMouse(UINT uMsg, Point pt, WPARAM, LPARAM) {
   if (!m_bEnabled || !m_bVisible) return false;
   switch (uMsg) {
@@ -204,6 +209,11 @@ void CDXUTComboBox::SetScrollBarWidth(int nWidth) {
 }
 
 void CDXUTComboBox::Close() { m_bOpened = false; }
+
+bool CDXUTComboBox::MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  m_ScrollBar.MsgProc(uMsg, wParam, lParam);
+  return CDXUTButton::MsgProc(uMsg, wParam, lParam);
+}
 
 void CDXUTComboBox::OnFocusOut() {
   CDXUTButton::OnFocusOut();

@@ -107,6 +107,11 @@ CDXUTButton::CDXUTButton(CDXUTDialog* pDialog) : CDXUTStatic(pDialog) {
   SetElementCount(2);  // face, pressed fill
 }
 
+bool CDXUTButton::MsgProc(UINT uMsg, WPARAM, LPARAM) {
+  if (uMsg == WM_CAPTURECHANGED) m_bPressed = false;
+  return false;
+}
+
 void CDXUTButton::OnClicked() { SendEvent(EVENT_BUTTON_CLICKED, true); }
 
 void CDXUTButton::OnHotkey() {
@@ -249,6 +254,11 @@ void CDXUTSlider::SetValueInternal(int nValue, bool bFromInput) {
   m_nValue = nValue;
   UpdateRects();
   if (changed && bFromInput) SendEvent(EVENT_SLIDER_VALUE_CHANGED, true);
+}
+
+bool CDXUTSlider::MsgProc(UINT uMsg, WPARAM, LPARAM) {
+  if (uMsg == WM_CAPTURECHANGED) m_bPressed = false;
+  return false;
 }
 
 bool CDXUTSlider::HandleMouse(UINT uMsg, Point pt, WPARAM, LPARAM) {

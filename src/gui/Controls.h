@@ -114,6 +114,7 @@ class CDXUTButton : public CDXUTStatic {
  public:
   explicit CDXUTButton(CDXUTDialog* pDialog = nullptr);
 
+  bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;  // capture loss ends a press
   bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
   void OnHotkey() override;
@@ -174,6 +175,7 @@ class CDXUTScrollBar : public CDXUTControl {
  public:
   explicit CDXUTScrollBar(CDXUTDialog* pDialog = nullptr);
 
+  bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
   void UpdateRects() override;
 
@@ -224,6 +226,7 @@ class CDXUTComboBox : public CDXUTButton {
   ~CDXUTComboBox() override;
 
   gui::HRESULT OnInit() override;
+  bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
   void OnHotkey() override;
@@ -288,6 +291,7 @@ class CDXUTSlider : public CDXUTControl {
 
   bool ContainsPoint(gui::Point pt) override;
   bool CanHaveFocus() override { return m_bVisible && m_bEnabled; }
+  bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
   void UpdateRects() override;
 
@@ -362,7 +366,6 @@ class CDXUTEditBox : public CDXUTControl {
  protected:
   void PlaceCaret(int nCP);
   void DeleteSelectionText();
-  void ResetCaretBlink() {}
   void CopyToClipboard();
   void PasteFromClipboard();
   int CaretFromPoint(int x) const;
@@ -374,7 +377,6 @@ class CDXUTEditBox : public CDXUTControl {
   int m_nSpacing = 4;
   gui::Rect m_rcText{};
   gui::Rect m_rcRender[9]{};
-  double m_dfBlink = 0.0;
   bool m_bCaretOn = true;
   int m_nCaret = 0;
   bool m_bInsertMode = true;
@@ -401,6 +403,7 @@ class CDXUTListBox : public CDXUTControl {
 
   gui::HRESULT OnInit() override;
   bool CanHaveFocus() override { return m_bVisible && m_bEnabled; }
+  bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
   void UpdateRects() override;

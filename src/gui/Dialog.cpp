@@ -576,6 +576,14 @@ bool CDXUTDialog::MsgProc(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     }
   } scope(this);
 
+  if (uMsg == WM_CAPTURECHANGED) {
+    // The window lost the mouse: drags and presses end where they are,
+    // without events.
+    m_bDrag = false;
+    for (std::size_t i = 0; i < m_Controls.size(); ++i) m_Controls[i]->MsgProc(uMsg, wParam, lParam);
+    return false;
+  }
+
   const bool mouse = IsMouseMessage(uMsg);
   const Point windowPt{GetXLParam(lParam), GetYLParam(lParam)};
   if (mouse && HandleCaption(uMsg, windowPt)) return true;

@@ -156,6 +156,7 @@ void CDXUTEditBox::PasteFromClipboard() {
 }
 
 bool CDXUTEditBox::MsgProc(UINT uMsg, WPARAM wParam, LPARAM) {
+  if (uMsg == WM_CAPTURECHANGED) m_bMouseDrag = false;
   if (!m_bEnabled || !m_bVisible) return false;
   if (uMsg != WM_CHAR) return false;
   const char16_t c = static_cast<char16_t>(wParam);

@@ -192,6 +192,12 @@ int CDXUTListBox::ItemAtPoint(Point pt) const {
   return i;
 }
 
+bool CDXUTListBox::MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  m_ScrollBar.MsgProc(uMsg, wParam, lParam);
+  if (uMsg == WM_CAPTURECHANGED) m_bDrag = false;
+  return false;
+}
+
 bool CDXUTListBox::HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM) {
   if (!m_bEnabled || !m_bVisible) return false;
   if (uMsg != WM_KEYDOWN) return false;

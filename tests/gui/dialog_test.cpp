@@ -121,6 +121,34 @@ TEST_F(DialogTest, ReleaseOutsideTheCaptionKeepsDragging) {
   EXPECT_EQ(rec.releases, 1);
 }
 
+TEST_F(DialogTest, LosingTheMouseEndsDragsAndPresses) {
+  CDXUTDialog d;
+  Prepare(d, 100, 50, 200, 100);
+  d.m_bCaption = true;
+  CDXUTButton* b;
+  CDXUTSlider* s;
+  d.AddButton(1, u"B", 0, 0, 50, 20, 0, false, &b);
+  d.AddSlider(2, 0, 30, 100, 20, 0, 100, 50, false, &s);
+  Down(d, 150, 55);
+  ASSERT_TRUE(d.GetDragging());
+  EXPECT_FALSE(d.MsgProc(WM_CAPTURECHANGED, 0, 0));
+  EXPECT_FALSE(d.GetDragging());
+  Move(d, 400, 300);
+  EXPECT_EQ(d.GetX(), 100);
+
+  Down(d, 105, 75);  // the button, 18 + 5 below the dialog's top
+  ASSERT_TRUE(b->IsPressed());
+  d.MsgProc(WM_CAPTURECHANGED, 0, 0);
+  EXPECT_FALSE(b->IsPressed());
+  Up(d, 105, 75);
+  Down(d, 150, 58 + 40);  // the slider's thumb
+  ASSERT_TRUE(s->IsPressed());
+  d.MsgProc(WM_CAPTURECHANGED, 0, 0);
+  Move(d, 190, 98);
+  EXPECT_EQ(s->GetValue(), 50);
+  EXPECT_TRUE(rec.events.empty());
+}
+
 TEST_F(DialogTest, KeyMessagesDoNotMoveADraggedDialog) {
   CDXUTDialog d;
   Prepare(d, 100, 50, 200, 100);
