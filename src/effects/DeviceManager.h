@@ -5,7 +5,13 @@
 #include <cstdint>
 
 #include "core/MVObject.h"
+#include "framework/Framework.h"
+#include "framework/SettingsDialog.h"
 #include "gui/Dialog.h"
+
+namespace gfx {
+class Device;
+}
 
 // Toggled by the panel's "View Selected" button; read by the scene renderer.
 extern bool g_bViewSelected;
@@ -33,11 +39,28 @@ class DeviceManager : public MVObject {
   void BuildPanel(std::int32_t backBufferWidth, std::int32_t backBufferHeight);
 
   CDXUTDialog& GetDialog() { return m_Panel; }
+  // Shown by "Change device (F2)"; while active it takes every message.
+  fw::CD3DSettingsDlg& GetSettingsDialog() { return m_SettingsDialog; }
+
+  // The framework's device callbacks. Until the device-wide resources
+  // arrive they only keep the render-target split current.
+  static bool IsDeviceAcceptable(const fw::DeviceCaps& caps, const char* adapterFormat,
+                                 const char* backBufferFormat, bool windowed, void* userContext);
+  static bool ModifyDeviceSettings(fw::DeviceSettings* settings, const fw::DeviceCaps& caps, void* userContext);
+  static fw::HRESULT OnCreateDevice(gfx::Device* device, const gfx::BackBufferDesc& backBuffer, void* userContext);
+  static fw::HRESULT OnResetDevice(gfx::Device* device, const gfx::BackBufferDesc& backBuffer, void* userContext);
+  static void OnLostDevice(void* userContext);
+  static void OnDestroyDevice(void* userContext);
+
+  // Composition of the finished frame into (x, y, width, height) of the
+  // back buffer. It begins the scene that the frame's last step ends.
+  void DrawFinalImage(gfx::Device* device, int x, int y, int width, int height);
 
  private:
   std::int32_t m_viewWidth = 640;
   std::int32_t m_viewHeight = 400;
   CDXUTDialog m_Panel;
+  fw::CD3DSettingsDlg m_SettingsDialog;
   int m_passCount = 1;
   int m_targetsPerPass = 3;
 };

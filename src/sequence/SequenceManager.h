@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/MVObject.h"
-#include "gui/Dialog.h"
+#include "gui/Gui.h"
 #include "sequence/SlideRecord.h"
 
 // An entry of "media\template\": listed in the panel; inserting with one
@@ -81,16 +81,21 @@ class SequenceManager : public MVObject {
   CDXUTDialog& Panel() { return m_panel; }
   CDXUTDialog& MessageDialog() { return m_messageDialog; }
 
+  // The template chosen in the panel, or none.
+  const SlideTemplate* SelectedTemplate() const;
+
   // Re-runs the template scan of "media\template\*.slide" in the current
   // working folder (construction runs it once).
   void ScanTemplates();
 
  private:
   void RefreshPanel();
+  void CopyTemplate(const SlideTemplate& t, std::string_view slidePath);
   void OnDurationSlider(int value);
   void OnDurationEdit(std::u16string_view text);
   SlideRecord* CurrentSlide();
-  static void OnPanelEvent(unsigned event, int id, void* control, void* user);
+  static void CALLBACK OnPanelEvent(UINT event, int id, CDXUTControl* control, void* user);
+  static void CALLBACK OnMessageEvent(UINT event, int id, CDXUTControl* control, void* user);
   // Where the show reaches the other managers and the framework.
   void RequestShutdown(int exitCode);
   void ResetSceneSelection();

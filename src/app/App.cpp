@@ -1,0 +1,205 @@
+#include "app/App.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "animation/AnimationManager.h"
+#include "audio/SoundManager.h"
+#include "core/Globals.h"
+#include "effects/DeviceManager.h"
+#include "effects/MetaballField.h"
+#include "effects/ParticleManager.h"
+#include "effects/PostProcessManager.h"
+#include "effects/RenderTargetChain.h"
+#include "effects/SkyBoxManager.h"
+#include "framework/Framework.h"
+#include "gfx/Device.h"
+#include "gui/Gui.h"
+#include "io/BinaryIO.h"
+#include "io/Log.h"
+#include "io/Paths.h"
+#include "scene/Catalog.h"
+#include "scene/SceneManager.h"
+#include "sequence/SequenceManager.h"
+#include "values/ValuesManager.h"
+
+namespace {
+
+constexpr const char* kSequenceFile = "media\\sequence.mv";
+constexpr std::uint32_t kClearColor = 0x000A1428;
+
+char g_overlay[3][160];
+
+// The three overlay lines with the device manager's first font and sprite.
+// Text drawing arrives with the device manager's fonts; the lines are kept
+// current so they can be checked until then.
+void DrawOverlayText(gfx::Device*) {}
+
+}  // namespace
+
+namespace mv::app {
+StepTrace& Trace() {
+  static StepTrace trace;
+  return trace;
+}
+const char* OverlayLine(int i) { return (i >= 0 && i < 3) ? g_overlay[i] : ""; }
+}  // namespace mv::app
+
+using mv::app::Trace;
+
+bool InitApp() {
+  Log("\ninit Application...\n");
+  ObjectCatalog().LoadFile();
+
+  g_SequenceManager.BuildPanels();
+  g_DeviceManager.BuildPanel(0, 0);
+  // The scene panel's controls come with the scene editing work; until then
+  // it is an empty dialog that still takes part in the routing.
+  g_SceneManager.Panel().Init(&g_DialogResourceManager);
+  g_SoundManager.BuildPanel(&g_DialogResourceManager);
+  g_AnimationManager.BuildPanel(&g_DialogResourceManager);
+  g_ValuesManager.BuildPanel(&g_DialogResourceManager);
+
+  std::ifstream in(mv::io::NativePath(kSequenceFile), std::ios::binary);
+  if (!in) return false;
+  std::int32_t tag = -1;
+  mv::io::ReadI32(in, tag);
+  if (tag != MV_TYPE_SEQUENCE) return false;
+  g_SequenceManager.Read(in);
+  Log("\nInit app done\n");
+  g_SkyBoxManager.SetCamera(g_SceneManager.GetCamera());
+  return true;
+}
+
+bool CloseApp() {
+  Log("\nClosing Application...\n");
+  // Written beside the old file and renamed into place: a failed write keeps
+  // the previous show.
+  const bool written = mv::io::WriteFileAtomically(mv::io::NativePath(kSequenceFile), [](std::ostream& out) {
+    mv::io::WriteI32(out, MV_TYPE_SEQUENCE);
+    g_SequenceManager.Write(out);
+    return mv::io::Good(out);
+  });
+  if (!written) return false;
+  Log("Close SoundManager...");
+  g_SoundManager.Stop();
+  Log("done\n");
+  // Post-process effects are released here once the chain loads them.
+  Log("\nGUI Closed...\n");
+  ObjectCatalog().Free();
+  return true;
+}
+
+void OnFrameMove(double /*time*/, float elapsed, void* /*userContext*/) {
+  Trace().Add("sound.analyse");
+  g_SoundManager.AnalyseSpectrum();
+  Trace().Add("scene.framemove");
+  g_SceneManager.FrameMove(elapsed);
+  Trace().Add("sequence.framemove");
+  g_SequenceManager.FrameMove(elapsed);
+  Trace().Add("animation.update");
+  g_AnimationManager.Update(elapsed, false);
+}
+
+void OnFrameRender(gfx::Device* device, double /*time*/, float elapsed, void* /*userContext*/) {
+  if (!device) return;
+  Trace().Add("clear");
+  device->Clear(gfx::CLEAR_TARGET | gfx::CLEAR_ZBUFFER, kClearColor, 1.0f, 0);
+  std::shared_ptr<gfx::Surface> saved;
+  device->GetRenderTarget(0, &saved);
+  if (gfx::Succeeded(device->BeginScene())) {
+    Trace().Add("skybox.render");
+    Trace().Add("scene.render");
+    if (!g_bGuiHidden) {
+      Trace().Add("panels.refresh");
+      if (g_AnimationManager.IsPanelDirty()) g_AnimationManager.UpdatePanel();
+      if (g_SoundManager.IsPanelDirty()) g_SoundManager.UpdateSoundPanel();
+    }
+    Trace().Add("values.update");
+    g_ValuesManager.UpdateValues(elapsed);
+    device->EndScene();
+  }
+  Trace().Add("chains.flip");
+  for (auto& chain : g_RenderTargetChain) chain.Flip();
+  Trace().Add("targets.unbind");
+  const int targets = g_DeviceManager.GetTargetsPerPass();
+  for (int i = 1; i < targets; ++i) device->SetRenderTarget(i, nullptr);
+  Trace().Add("postprocess.render");
+  device->SetRenderTarget(0, saved);
+  saved.reset();
+  Trace().Add("compose");
+  const gfx::BackBufferDesc bb = device->GetBackBufferDesc();
+  if (g_bGuiHidden)
+    g_DeviceManager.DrawFinalImage(device, 0, 0, bb.width, bb.height);
+  else
+    g_DeviceManager.DrawFinalImage(device, g_DeviceManager.GetDialog().GetX(), g_DeviceManager.GetDialog().GetY(),
+                                   g_DeviceManager.GetDialog().GetWidth(), g_DeviceManager.GetDialog().GetHeight());
+  if (!g_bGuiHidden) {
+    Trace().Add("overlay");
+    std::snprintf(g_overlay[0], sizeof g_overlay[0], "%s", fw::GetFrameStats(fw::IsVsyncEnabled()));
+    std::snprintf(g_overlay[1], sizeof g_overlay[1], "%s", fw::GetDeviceStats());
+    std::snprintf(g_overlay[2], sizeof g_overlay[2], "%3d - %3d - %3d", g_PointerX, g_PointerY,
+                  g_SequenceManager.SlideCellAt(g_PointerX, g_PointerY));
+    DrawOverlayText(device);
+  }
+  Trace().Add("endscene");
+  device->EndScene();
+  Trace().Add("sound.checktrack");
+  g_SoundManager.CheckTrack(100, 0, 0);
+}
+
+LRESULT OnMsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, bool* pbNoFurtherProcessing, void*) {
+  g_PointerX = GetXLParam(lParam);
+  g_PointerY = GetYLParam(lParam);
+  g_DialogResourceManager.MsgProc(hWnd, msg, wParam, lParam);
+  auto stop = [&] {
+    if (pbNoFurtherProcessing) *pbNoFurtherProcessing = true;
+    return LRESULT{0};
+  };
+  fw::CD3DSettingsDlg& settings = g_DeviceManager.GetSettingsDialog();
+  if (settings.IsActive()) {
+    settings.MsgProc(hWnd, msg, wParam, lParam);
+    return stop();
+  }
+  CDXUTDialog* const panels[] = {&g_SoundManager.Panel(),           &g_DeviceManager.GetDialog(),
+                                 g_ValuesManager.GetPanel(),         &g_SceneManager.Panel(),
+                                 &g_SequenceManager.MessageDialog(), &g_SequenceManager.Panel(),
+                                 &g_AnimationManager.Panel()};
+  for (CDXUTDialog* d : panels)
+    if (d && d->MsgProc(hWnd, msg, wParam, lParam)) return stop();
+  if (g_SceneManager.IsLightWidgetActive()) {
+    g_SceneManager.GetLightWidget().HandleMessages(hWnd, msg, wParam, lParam);
+    return stop();
+  }
+  g_SceneManager.MsgProc(hWnd, msg, wParam, lParam);
+  return 0;
+}
+
+void OnKeyboard(UINT, bool, bool, void*) {}
+
+int RunPlayer() {
+  fw::SetCallbackDeviceAcceptable(&DeviceManager::IsDeviceAcceptable);
+  fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice);
+  fw::SetCallbackDeviceReset(&DeviceManager::OnResetDevice, &g_DeviceManager);
+  fw::SetCallbackFrameRender(&OnFrameRender);
+  fw::SetCallbackDeviceLost(&DeviceManager::OnLostDevice);
+  fw::SetCallbackDeviceDestroyed(&DeviceManager::OnDestroyDevice);
+  fw::SetCallbackMsgProc(&OnMsgProc);
+  fw::SetCallbackKeyboard(&OnKeyboard);
+  fw::SetCallbackFrameMove(&OnFrameMove);
+  fw::SetCallbackModifyDeviceSettings(&DeviceManager::ModifyDeviceSettings);
+
+  fw::ClearMultisampleTypes();
+  fw::AddMultisampleType(0);
+  fw::SetCursorSettings(false, true);
+  g_bPreferencesLoaded = InitApp();
+  fw::Init(false, false, nullptr, false);
+  fw::InstallToolkitHooks();
+  fw::SetHotkeyHandling(false, true, false);
+  fw::CreateWindow("Morvane Player");
+  fw::CreateDevice(false, 1920, 1080);
+  fw::MainLoop();
+  CloseApp();
+  return fw::GetExitCode();
+}

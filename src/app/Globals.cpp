@@ -1,0 +1,28 @@
+// Every manager is one static object, constructed in this order before the
+// program entry runs (one translation unit keeps the order defined).
+#include "animation/AnimationManager.h"
+#include "audio/SoundManager.h"
+#include "core/Globals.h"
+#include "effects/DeviceManager.h"
+#include "effects/MetaballField.h"
+#include "effects/ParticleManager.h"
+#include "effects/PostProcessManager.h"
+#include "effects/RenderTargetChain.h"
+#include "effects/SkyBoxManager.h"
+#include "gui/DialogResourceManager.h"
+#include "scene/SceneManager.h"
+#include "sequence/SequenceManager.h"
+#include "values/ValuesManager.h"
+
+MetaballField g_MetaballField;
+ValuesManager g_ValuesManager;
+PostProcessManager g_PostProcessManager;
+SkyBoxManager g_SkyBoxManager;
+DeviceManager g_DeviceManager;
+SceneManager g_SceneManager;
+SoundManager g_SoundManager;
+SequenceManager g_SequenceManager;
+AnimationManager g_AnimationManager;
+ParticleManager g_ParticleManager;
+CDXUTDialogResourceManager g_DialogResourceManager;
+RenderTargetChain g_RenderTargetChain[3];
