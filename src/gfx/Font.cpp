@@ -18,7 +18,56 @@ struct Font::Glyph {
   int x = 0, y = 0, w = 0, h = 0;  // atlas rectangle (w = 0: nothing to draw)
   int left = 0, top = 0;           // bitmap offset from the pen, top measured up
   float extraAdvance = 0;          // added by synthetic bold
+  float advance = 0;               // the face's own advance (fallback glyphs)
 };
+
+namespace {
+
+constexpr std::uint64_t kNoFallback = ~std::uint64_t(0);
+constexpr std::size_t kMaxFallbackFaces = 8;
+
+// The character at a cluster offset of the shaped text.
+char32_t CharAt(std::u16string_view s, std::size_t i) {
+  if (i >= s.size()) return 0xFFFD;
+  const char32_t c = s[i];
+  if (c >= 0xD800 && c < 0xDC00) {
+    if (i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
+      return 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+    return 0xFFFD;
+  }
+  return (c >= 0xDC00 && c < 0xE000) ? 0xFFFD : c;
+}
+
+char32_t CharAt(std::string_view s, std::size_t i) {
+  if (i >= s.size()) return 0xFFFD;
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) return b0;
+  int n;
+  char32_t least;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 1;
+    least = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 2;
+    least = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 3;
+    least = 0x10000;
+  } else {
+    return 0xFFFD;
+  }
+  if (s.size() - i <= std::size_t(n)) return 0xFFFD;
+  char32_t c = b0 & (0x3F >> n);
+  for (int k = 1; k <= n; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + std::size_t(k)]);
+    if ((b & 0xC0) != 0x80) return 0xFFFD;
+    c = (c << 6) | (b & 0x3F);
+  }
+  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return 0xFFFD;
+  return c;
+}
+
+}  // namespace
 
 struct Font::Impl {
   FT_Library library = nullptr;
@@ -28,10 +77,20 @@ struct Font::Impl {
   FT_Int32 loadFlags = FT_LOAD_DEFAULT;
   FT_Render_Mode renderMode = FT_RENDER_MODE_NORMAL;
   bool embolden = false;
-  std::unordered_map<std::uint32_t, Glyph> glyphs;
+  // Faces for characters the chosen one lacks (face number = index + 1).
+  struct Fallback {
+    FT_Face face = nullptr;
+    std::string family, file;
+    int index = 0;
+    bool embolden = false;
+  };
+  std::vector<Fallback> fallbacks;
+  std::unordered_map<char32_t, std::uint64_t> fallbackFor;  // face << 32 | glyph
+  std::unordered_map<std::uint64_t, Glyph> glyphs;           // face << 32 | glyph
   std::vector<std::uint8_t> expand;  // 1-bit rows widened to bytes
 
   ~Impl() {
+    for (Fallback& f : fallbacks) FT_Done_Face(f.face);
     if (buffer) hb_buffer_destroy(buffer);
     if (hbFont) hb_font_destroy(hbFont);
     if (face) FT_Done_Face(face);
@@ -99,17 +158,58 @@ std::unique_ptr<Font> Font::Create(std::string_view face, int height, int weight
   return font;
 }
 
-const Font::Glyph* Font::GetGlyph(std::uint32_t index) {
+std::vector<std::string> Font::FallbackFamilies() const {
+  std::vector<std::string> names;
+  for (const auto& f : impl_->fallbacks) names.push_back(f.family);
+  return names;
+}
+
+const Font::Glyph* Font::FallbackGlyph(char32_t c) {
   Impl& im = *impl_;
-  if (auto it = im.glyphs.find(index); it != im.glyphs.end()) return &it->second;
+  auto it = im.fallbackFor.find(c);
+  if (it == im.fallbackFor.end()) {
+    std::uint64_t key = kNoFallback;
+    const auto m = ResolveFontFace(requested_, weight_, false, c);
+    if (m && !(m->file == match_.file && m->index == match_.index)) {
+      std::size_t n = 0;
+      while (n < im.fallbacks.size() && !(im.fallbacks[n].file == m->file && im.fallbacks[n].index == m->index)) ++n;
+      if (n == im.fallbacks.size() && n < kMaxFallbackFaces) {
+        FT_Face f = nullptr;
+        if (!FT_New_Face(im.library, m->file.c_str(), m->index, &f)) {
+          // Same em size as the chosen face, so mixed text keeps one scale.
+          if (FT_Set_Pixel_Sizes(f, 0, im.face->size->metrics.y_ppem)) {
+            FT_Done_Face(f);
+            f = nullptr;
+          }
+        }
+        if (f) im.fallbacks.push_back({f, m->family, m->file, m->index, weight_ >= 600 && m->embolden});
+      }
+      if (n < im.fallbacks.size()) {
+        const FT_UInt glyph = FT_Get_Char_Index(im.fallbacks[n].face, FT_ULong(c));
+        if (glyph) key = (std::uint64_t(n + 1) << 32) | glyph;
+      }
+    }
+    it = im.fallbackFor.emplace(c, key).first;
+  }
+  if (it->second == kNoFallback) return nullptr;
+  return GetGlyph(int(it->second >> 32), std::uint32_t(it->second));
+}
+
+const Font::Glyph* Font::GetGlyph(int faceNumber, std::uint32_t index) {
+  Impl& im = *impl_;
+  const std::uint64_t key = (std::uint64_t(faceNumber) << 32) | index;
+  if (auto it = im.glyphs.find(key); it != im.glyphs.end()) return &it->second;
   Glyph g;
-  FT_GlyphSlot slot = im.face->glyph;
-  if (!FT_Load_Glyph(im.face, index, im.loadFlags)) {
+  FT_Face face = faceNumber == 0 ? im.face : im.fallbacks[std::size_t(faceNumber - 1)].face;
+  const bool embolden = faceNumber == 0 ? im.embolden : im.fallbacks[std::size_t(faceNumber - 1)].embolden;
+  FT_GlyphSlot slot = face->glyph;
+  if (!FT_Load_Glyph(face, index, im.loadFlags)) {
     const FT_Pos before = slot->advance.x;
-    if (im.embolden) {
+    if (embolden) {
       FT_GlyphSlot_Embolden(slot);
       g.extraAdvance = float(slot->advance.x - before) / 64.0f;
     }
+    g.advance = float(slot->advance.x) / 64.0f;
     if (!FT_Render_Glyph(slot, im.renderMode)) {
       const FT_Bitmap& bm = slot->bitmap;
       const int w = int(bm.width), h = int(bm.rows);
@@ -139,7 +239,7 @@ const Font::Glyph* Font::GetGlyph(std::uint32_t index) {
       }
     }
   }
-  return &im.glyphs.emplace(index, g).first->second;
+  return &im.glyphs.emplace(key, g).first->second;
 }
 
 void Font::ShapeLine(std::u16string_view line) {
@@ -182,14 +282,26 @@ TextExtent Font::Layout(std::basic_string_view<Char> text, float x, float y, con
       const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(impl_->buffer, &count);
       const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(impl_->buffer, &count);
       for (unsigned i = 0; i < count; ++i) {
-        const Glyph* g = GetGlyph(info[i].codepoint);
+        const Glyph* g = nullptr;
+        float advance = float(pos[i].x_advance) / 64.0f;
+        if (info[i].codepoint == 0) {
+          // Missing from the chosen face: control characters draw nothing,
+          // others come from the closest face that has them.
+          const char32_t c = CharAt(line, info[i].cluster);
+          if (c < 0x20 || c == 0x7F) continue;
+          if ((g = FallbackGlyph(c))) advance = g->advance;
+        }
+        if (!g) {
+          g = GetGlyph(0, info[i].codepoint);
+          advance += g->extraAdvance;
+        }
         if (out && g->w > 0) {
           const float gx = std::round(pen + float(pos[i].x_offset) / 64.0f) + float(g->left);
           const float gy = baseline - std::round(float(pos[i].y_offset) / 64.0f) - float(g->top);
           out->push_back({gx, gy, gx + float(g->w), gy + float(g->h), float(g->x) * invW, float(g->y) * invH,
                           float(g->x + g->w) * invW, float(g->y + g->h) * invH, color});
         }
-        pen += float(pos[i].x_advance) / 64.0f + g->extraAdvance;
+        pen += advance;
       }
     }
     extent.width = std::max(extent.width, pen - x);

@@ -27,7 +27,10 @@ struct FontMatch {
 // Weight as in Windows and OpenType: 400 normal, 700 bold. An unknown family
 // falls back to the system's default face (compare `family` with the name
 // asked for to notice). nullopt only when no font is installed at all.
-std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bool italic = false);
+// With `covering` set, the face must have that character (the closest such
+// face to the request), else nullopt.
+std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bool italic = false,
+                                         char32_t covering = 0);
 
 // The installed font families (first name of each), sorted by UTF-16 code
 // units and without duplicates. With `includeMetricAliases`, common Windows
@@ -129,6 +132,10 @@ class Font {
                         std::vector<GlyphQuad>& out, float lineHeight = 0);
   TextExtent MeasureText(std::u16string_view text, float lineHeight = 0);
 
+  // Families that supplied characters the chosen face lacks, in the order
+  // they were first needed.
+  std::vector<std::string> FallbackFamilies() const;
+
   const GlyphAtlas& Atlas() const { return atlas_; }
   GlyphAtlas& Atlas() { return atlas_; }
 
@@ -136,7 +143,11 @@ class Font {
   struct Impl;
   struct Glyph;
   Font(int atlasSize);
-  const Glyph* GetGlyph(std::uint32_t index);
+  // face 0 is the chosen face, 1… the fallbacks.
+  const Glyph* GetGlyph(int face, std::uint32_t index);
+  // Face and glyph for a character the chosen face lacks; nullptr when no
+  // installed face has it.
+  const Glyph* FallbackGlyph(char32_t c);
   template <typename Char>
   TextExtent Layout(std::basic_string_view<Char> text, float x, float y, const Color& color,
                     std::vector<GlyphQuad>* out, float lineHeight);

@@ -57,7 +57,7 @@ bool HasMetricAlias(const char* name) {
 
 }  // namespace
 
-std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bool italic) {
+std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bool italic, char32_t covering) {
   if (!InitFontconfig()) return std::nullopt;
   FcPattern* pat = FcPatternCreate();
   if (!pat) return std::nullopt;
@@ -66,6 +66,14 @@ std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bo
   FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(std::clamp(weight <= 0 ? 400 : weight, 1, 1000)));
   FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+  if (covering) {
+    FcCharSet* cs = FcCharSetCreate();
+    if (cs) {
+      FcCharSetAddChar(cs, FcChar32(covering));
+      FcPatternAddCharSet(pat, FC_CHARSET, cs);
+      FcCharSetDestroy(cs);
+    }
+  }
   FcConfigSubstitute(nullptr, pat, FcMatchPattern);
   FcDefaultSubstitute(pat);
   FcResult result = FcResultNoMatch;
@@ -79,6 +87,14 @@ std::optional<FontMatch> ResolveFontFace(std::string_view family, int weight, bo
   m.file = GetString(found, FC_FILE);
   int index = 0;
   if (FcPatternGetInteger(found, FC_INDEX, 0, &index) == FcResultMatch) m.index = index;
+  if (covering) {
+    FcCharSet* cs = nullptr;
+    if (FcPatternGetCharSet(found, FC_CHARSET, 0, &cs) != FcResultMatch || !cs ||
+        !FcCharSetHasChar(cs, FcChar32(covering))) {
+      FcPatternDestroy(found);
+      return std::nullopt;
+    }
+  }
   FcBool embolden = FcFalse;
   if (FcPatternGetBool(found, FC_EMBOLDEN, 0, &embolden) == FcResultMatch) m.embolden = embolden == FcTrue;
   FcPatternDestroy(found);

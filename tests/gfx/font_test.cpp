@@ -230,6 +230,38 @@ TEST(Font, MalformedTextIsDrawnWithReplacementGlyphs) {
   }
 }
 
+TEST(Font, MissingCharactersComeFromAFaceThatHasThem) {
+  auto font = Font::Create("Arial", 15, 400, true);
+  ASSERT_TRUE(font);
+  EXPECT_TRUE(font->FallbackFamilies().empty());
+  std::vector<GlyphQuad> quads;
+  // The snowman is in DejaVu Sans, not in Liberation Sans.
+  font->LayoutText(u"A\u2603B", 0, 0, kYellow, quads);
+  ASSERT_EQ(quads.size(), 3u);
+  const auto fallbacks = font->FallbackFamilies();
+  ASSERT_EQ(fallbacks.size(), 1u);
+  EXPECT_EQ(fallbacks[0], "DejaVu Sans");
+  EXPECT_GT(Sample(font->Atlas(), quads[1]).max, 128);
+  EXPECT_GT(quads[2].x0, quads[1].x1 - 1.0f);  // its own advance moves the pen past it
+  // UTF-8 finds the same glyph.
+  std::vector<GlyphQuad> utf8;
+  font->LayoutText(std::string_view("A\xe2\x98\x83" "B"), 0, 0, kYellow, utf8);
+  ASSERT_EQ(utf8.size(), 3u);
+  EXPECT_EQ(utf8[1].u0, quads[1].u0);
+  EXPECT_EQ(utf8[2].x0, quads[2].x0);
+  // Found once: the next frame adds nothing.
+  font->Atlas().ClearDirty();
+  quads.clear();
+  font->LayoutText(u"A\u2603B", 0, 0, kYellow, quads);
+  EXPECT_FALSE(font->Atlas().Dirty());
+  EXPECT_EQ(font->FallbackFamilies().size(), 1u);
+  // Control characters draw nothing and take no room.
+  quads.clear();
+  font->LayoutText(u"A\tB\x01", 0, 0, kYellow, quads);
+  EXPECT_EQ(quads.size(), 2u);
+  EXPECT_FLOAT_EQ(font->MeasureText(u"A\tB").width, font->MeasureText(u"AB").width);
+}
+
 TEST(Font, BoldIsWiderThanRegular) {
   auto regular = Font::Create("Arial", 15, 400, true);
   auto bold = Font::Create("Arial", 15, 700, true);
