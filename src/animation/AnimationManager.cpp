@@ -77,16 +77,32 @@ void AnimationManager::Update(float dt, bool forced) {
     }
   }
 
+  // Every key change applies the current keys of all objects. Only the last
+  // object to change key in this step needs to do it: the keys it applies
+  // overwrite whatever the earlier applications wrote, and nothing between
+  // them reads those values (cursors and times are not touched by applying
+  // keys, and the value scripts' state does not depend on the values). So
+  // the step stays linear in the number of objects.
+  int lastChange = -1;
   for (int i = 0; i < m_pScene->GetObjectCount(); ++i) {
     TimeLine* t = TimeLineOf(i);
     if (!t) continue;
     if (!(t->segmentTime >= 0.0f)) t->segmentTime = 0.0f;  // negative or NaN
     t->ClampCurrentKey();
+    if (FrameOf(t->segmentTime) >= t->GetKeyTime(t->currentKey)) lastChange = i;
+  }
+
+  for (int i = 0; i < m_pScene->GetObjectCount(); ++i) {
+    TimeLine* t = TimeLineOf(i);
+    if (!t) continue;
     const std::int32_t cur = t->currentKey;
     const std::int32_t next = cur == t->GetKeyCount() - 1 ? cur : cur + 1;
     const std::int32_t frame = FrameOf(t->segmentTime);
     const std::int32_t length = t->GetKeyTime(cur);
-    if (frame >= length) NextKey(i);
+    if (frame >= length) {
+      MoveToNextKey(*t);
+      if (i == lastChange) ApplyCurrentKeys();
+    }
     m_fSegmentDuration = MsOfFrames(length);
     if (frame < length && m_fSegmentDuration > 0.0f) t->Interpolate(cur, next, t->segmentTime, m_fSegmentDuration);
   }
@@ -94,35 +110,43 @@ void AnimationManager::Update(float dt, bool forced) {
   m_bPanelDirty = true;
 }
 
-void AnimationManager::NextKey(int objectIndex) {
-  TimeLine* t = TimeLineOf(objectIndex);
-  if (!t) return;
-  t->ClampCurrentKey();
-  if (t->currentKey < t->GetKeyCount() - 1) {
-    ++t->currentKey;
-    t->segmentOffset = 0.0f;
-    t->segmentTime = 0.0f;
+void AnimationManager::MoveToNextKey(TimeLine& t) {
+  t.ClampCurrentKey();
+  if (t.currentKey < t.GetKeyCount() - 1) {
+    ++t.currentKey;
+    t.segmentOffset = 0.0f;
+    t.segmentTime = 0.0f;
   } else if (m_pLinks->IsSequencePlaying()) {
     // The slide's animation has run out: the show moves on.
     m_pLinks->RequestSlideAdvance();
-    t->segmentTime = 0.0f;
+    t.segmentTime = 0.0f;
   } else {
-    t->currentKey = 0;
-    t->segmentOffset = t->segmentTime;
-    t->segmentTime = 0.0f;
+    t.currentKey = 0;
+    t.segmentOffset = t.segmentTime;
+    t.segmentTime = 0.0f;
   }
+}
+
+void AnimationManager::MoveToPreviousKey(TimeLine& t) {
+  t.ClampCurrentKey();
+  if (t.currentKey < 1) t.currentKey = t.GetKeyCount();
+  t.segmentOffset = 0.0f;
+  t.segmentTime = 0.0f;
+  t.currentKey -= 1;
+  t.ClampCurrentKey();  // no keys: stays at 0
+}
+
+void AnimationManager::NextKey(int objectIndex) {
+  TimeLine* t = TimeLineOf(objectIndex);
+  if (!t) return;
+  MoveToNextKey(*t);
   ApplyCurrentKeys();
 }
 
 void AnimationManager::PrevKey(int objectIndex) {
   TimeLine* t = TimeLineOf(objectIndex);
   if (!t) return;
-  t->ClampCurrentKey();
-  if (t->currentKey < 1) t->currentKey = t->GetKeyCount();
-  t->segmentOffset = 0.0f;
-  t->segmentTime = 0.0f;
-  t->currentKey -= 1;
-  t->ClampCurrentKey();  // no keys: stays at 0
+  MoveToPreviousKey(*t);
   ApplyCurrentKeys();
 }
 
@@ -228,7 +252,10 @@ void AnimationManager::TogglePlay() {
 
 void AnimationManager::PreviousKeyAll() {
   if (!m_pScene) return;
-  for (int i = 0; i < m_pScene->GetObjectCount(); ++i) PrevKey(i);
+  // Applying after each object's move would be overwritten by the final
+  // application: move every cursor, then apply once.
+  for (int i = 0; i < m_pScene->GetObjectCount(); ++i)
+    if (TimeLine* t = TimeLineOf(i)) MoveToPreviousKey(*t);
   ApplyCurrentKeys();
   m_bEditDirty = true;
   m_bPanelDirty = true;
@@ -236,7 +263,8 @@ void AnimationManager::PreviousKeyAll() {
 
 void AnimationManager::NextKeyAll() {
   if (!m_pScene) return;
-  for (int i = 0; i < m_pScene->GetObjectCount(); ++i) NextKey(i);
+  for (int i = 0; i < m_pScene->GetObjectCount(); ++i)
+    if (TimeLine* t = TimeLineOf(i)) MoveToNextKey(*t);
   ApplyCurrentKeys();
   m_bEditDirty = true;
   m_bPanelDirty = true;

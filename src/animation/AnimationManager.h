@@ -116,6 +116,9 @@ class AnimationManager : public MVObject {
 
  private:
   TimeLine* TimeLineOf(int objectIndex) const;
+  // The cursor moves of NextKey and PrevKey, without applying the keys.
+  void MoveToNextKey(TimeLine& t);
+  void MoveToPreviousKey(TimeLine& t);
   TimeLine* SelectedTimeLine() const;
   void SetButtonEnabled(int controlId, bool enabled);
   // Pushes the state above into the dialog's controls once they exist.

@@ -68,7 +68,9 @@ TEST_F(AnimationPanelTest, BuildsTheDialogAndItsControls) {
     EXPECT_EQ(control->m_x, c.x) << c.id;
     EXPECT_EQ(control->m_y, c.y) << c.id;
     EXPECT_EQ(control->GetWidth(), c.w) << c.id;
-    if (c.text) EXPECT_EQ(static_cast<CDXUTStatic*>(control)->GetTextString(), c.text) << c.id;
+    if (c.text) {
+      EXPECT_EQ(static_cast<CDXUTStatic*>(control)->GetTextString(), c.text) << c.id;
+    }
   }
   EXPECT_EQ(d.GetEditBox(910)->GetTextString(), u"100");
   CDXUTComboBox* combo = d.GetComboBox(922);
