@@ -29,6 +29,6 @@ function(mv_test_dir name)
     MV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     MV_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/${name}/data"
     MV_SHARED_TESTDATA="${PROJECT_SOURCE_DIR}/../shared/testdata")
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
     PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;SDL_AUDIODRIVER=dummy")
 endfunction()

@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "core/Globals.h"
+#include "effects/RenderTargetChain.h"
+#include "framework/Framework.h"
+#include "gfx/RecordingDevice.h"
+#include "gui/Gui.h"
+#include "io/BinaryIO.h"
+#include "io/Utf16.h"
+#include "sequence/SequenceManager.h"
+#include "support/TempWorkDir.h"
+
+// Each test runs in a process of its own (one ctest entry per test), so the
+// global managers start fresh every time.
+
+using mv::test::TempWorkDir;
+
+namespace {
+
+const std::string kSequence = "media/sequence.mv";
+
+std::string Le32(std::int32_t v) {
+  std::ostringstream os;
+  mv::io::WriteI32(os, v);
+  return os.str();
+}
+
+std::string Prefs(std::int32_t x, std::int32_t y, bool minimized) {
+  return Le32(x) + Le32(y) + std::string(1, minimized ? '\1' : '\0');
+}
+
+std::string Records(int n, std::int32_t firstDuration = 1000) {
+  std::vector<SlideRecord> slides(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    slides[i].number = static_cast<std::uint32_t>(i);
+    slides[i].durationMs = firstDuration + i;
+    mv::io::CopyToFixed(slides[i].path, 260, mv::io::Utf8ToUtf16("media\\DSlide" + std::to_string(i)));
+  }
+  std::ostringstream os;
+  mv::seq::WriteSlideList(os, slides);
+  return os.str().substr(4);  // without the count
+}
+
+std::u16string MessageText() {
+  auto* s = static_cast<CDXUTStatic*>(
+      g_SequenceManager.MessageDialog().GetControl(SequenceManager::IDC_MSG_TEXT, DXUT_CONTROL_STATIC));
+  return s ? std::u16string(s->GetText()) : u"";
+}
+
+// The bytes a show of `n` slides leaves at exit with the panel where it was
+// built (116, 65, not minimized).
+std::string ExpectedSequence(const std::string& records, int count) {
+  return Le32(7) + Prefs(116, 65, false) + Le32(count) + records;
+}
+
+}  // namespace
+
+TEST(StartUp, WithoutSequenceFileTheShowIsEmptyAndTheWarningComesOnce) {
+  TempWorkDir dir;
+  std::filesystem::create_directories("media");
+  EXPECT_FALSE(InitApp());
+  EXPECT_TRUE(g_SequenceManager.Slides().empty());
+  EXPECT_EQ(MessageText(), u"Welcome to morvane");
+
+  g_bPreferencesLoaded = false;
+  g_SequenceManager.FrameMove(0.04f);
+  EXPECT_EQ(MessageText(), u"Error when loading preference file...");
+  EXPECT_TRUE(g_bPreferencesLoaded);
+
+  // Dismissed, it does not come back.
+  g_SequenceManager.MessageDialog().SetVisible(false);
+  g_SequenceManager.FrameMove(0.04f);
+  EXPECT_FALSE(g_SequenceManager.MessageDialog().GetVisible());
+
+  ASSERT_TRUE(CloseApp());
+  EXPECT_EQ(dir.Read(kSequence), ExpectedSequence("", 0));
+  EXPECT_EQ(dir.Read(kSequence).size(), 17u);
+}
+
+TEST(StartUp, DamagedSequenceFilesGiveAnEmptyShow) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"foreign tag", Le32(3) + Prefs(1, 2, false) + Le32(1) + Records(1)},
+      {"fewer than 4 bytes", std::string("\x07\x00", 2)},
+      {"empty", ""},
+  };
+  for (const auto& c : cases) {
+    TempWorkDir dir;
+    dir.Write(kSequence, c.bytes);
+    // Each case in this process reuses the globals: reset the list first.
+    std::istringstream empty(Prefs(0, 0, false) + Le32(0));
+    g_SequenceManager.Read(empty);
+    EXPECT_FALSE(InitApp()) << c.name;
+    EXPECT_TRUE(g_SequenceManager.Slides().empty()) << c.name;
+    // Overwritten at exit with tag 7 and the (empty) list.
+    ASSERT_TRUE(CloseApp()) << c.name;
+    EXPECT_EQ(dir.Read(kSequence).substr(0, 4), Le32(7)) << c.name;
+    EXPECT_EQ(dir.Read(kSequence).size(), 17u) << c.name;
+  }
+}
+
+TEST(StartUp, TwelveSlidesSurviveARestart) {
+  TempWorkDir dir;
+  const std::string records = Records(12);
+  dir.Write(kSequence, Le32(7) + Prefs(-30, 900, true) + Le32(12) + records);
+  ASSERT_TRUE(InitApp());
+  ASSERT_EQ(g_SequenceManager.Slides().size(), 12u);
+  EXPECT_EQ(g_SequenceManager.Current(), 0u);
+  EXPECT_EQ(g_SequenceManager.LastLoaded(), SequenceManager::kNone);
+  EXPECT_EQ(g_SequenceManager.GetRemaining(), 1000);
+  EXPECT_EQ(g_SequenceManager.Panel().GetX(), -30);
+  EXPECT_TRUE(g_SequenceManager.Panel().GetMinimized());
+  ASSERT_TRUE(CloseApp());
+  EXPECT_EQ(dir.Read(kSequence), Le32(7) + Prefs(-30, 900, true) + Le32(12) + records);
+}
+
+TEST(StartUp, CountsThatDisagreeWithTheRecords) {
+  struct Case {
+    std::int32_t count;
+    int present;
+    std::size_t expect;
+  };
+  const Case cases[] = {{1000000, 3, 3}, {0, 2, 0}, {-1, 2, 0}, {11, 11, 11}};
+  for (const auto& c : cases) {
+    TempWorkDir dir;
+    dir.Write(kSequence, Le32(7) + Prefs(0, 0, false) + Le32(c.count) + Records(c.present));
+    std::istringstream empty(Prefs(0, 0, false) + Le32(0));
+    g_SequenceManager.Read(empty);
+    EXPECT_TRUE(InitApp()) << c.count;
+    EXPECT_EQ(g_SequenceManager.Slides().size(), c.expect) << c.count;
+  }
+}
+
+TEST(StartUp, AShortRecordIsKeptAsRead) {
+  TempWorkDir dir;
+  std::string bytes = Le32(7) + Prefs(0, 0, false) + Le32(2) + Records(2);
+  bytes.resize(bytes.size() - 500);
+  dir.Write(kSequence, bytes);
+  ASSERT_TRUE(InitApp());
+  ASSERT_EQ(g_SequenceManager.Slides().size(), 2u);
+  EXPECT_EQ(g_SequenceManager.Slides()[1].number, 1u);
+}
+
+TEST(ShutDown, AFailedWriteKeepsThePreviousFile) {
+  TempWorkDir dir;
+  const std::string good = Le32(7) + Prefs(0, 0, false) + Le32(1) + Records(1);
+  dir.Write(kSequence, good);
+  ASSERT_TRUE(InitApp());
+  // A folder where the temporary file would go makes the write fail.
+  std::filesystem::create_directories("media/sequence.mv.tmp-" + std::to_string(::getpid()));
+  EXPECT_FALSE(CloseApp());
+  EXPECT_EQ(dir.Read(kSequence), good);
+}
+
+TEST(ShutDown, NoMediaFolderMeansNoFileAndFalse) {
+  TempWorkDir dir;
+  EXPECT_FALSE(InitApp());
+  EXPECT_FALSE(CloseApp());
+  EXPECT_FALSE(std::filesystem::exists(kSequence));
+}
+
+namespace {
+
+std::vector<std::string> Steps() {
+  const auto& t = mv::app::Trace();
+  return std::vector<std::string>(t.steps, t.steps + t.count);
+}
+
+}  // namespace
+
+TEST(FrameLoop, FrameMoveRunsTheManagersInOrder) {
+  TempWorkDir dir;
+  mv::app::Trace().enabled = true;
+  OnFrameMove(1.0, 0.04f, nullptr);
+  EXPECT_EQ(Steps(), (std::vector<std::string>{"sound.analyse", "scene.framemove", "sequence.framemove",
+                                               "animation.update"}));
+}
+
+TEST(FrameLoop, FrameRenderOrderWithGuiHiddenAndShown) {
+  TempWorkDir dir;
+  auto device = gfx::CreateRecordingDevice(1920, 1080);
+  mv::app::Trace().enabled = true;
+
+  g_bGuiHidden = true;
+  OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+  EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "skybox.render", "scene.render", "values.update",
+                                               "chains.flip", "targets.unbind", "postprocess.render", "compose",
+                                               "endscene", "sound.checktrack"}));
+
+  mv::app::Trace().Clear();
+  g_bGuiHidden = false;
+  OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+  EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "skybox.render", "scene.render", "panels.refresh",
+                                               "values.update", "chains.flip", "targets.unbind",
+                                               "postprocess.render", "compose", "overlay", "endscene",
+                                               "sound.checktrack"}));
+
+  // The frame begins with the clear colour 0x000A1428, depth 1, stencil 0.
+  const auto clears = device->Find(gfx::RecordedEvent::Kind::Clear);
+  ASSERT_FALSE(clears.empty());
+  EXPECT_EQ(clears[0]->value, 0x000A1428u);
+  EXPECT_EQ(clears[0]->index, int(gfx::CLEAR_TARGET | gfx::CLEAR_ZBUFFER));
+  ASSERT_EQ(clears[0]->values.size(), 1u);
+  EXPECT_EQ(clears[0]->values[0], 1.0f);
+  // Every scene that begins also ends.
+  EXPECT_EQ(device->Find(gfx::RecordedEvent::Kind::BeginScene).size(),
+            device->Find(gfx::RecordedEvent::Kind::EndScene).size());
+}
+
+TEST(FrameLoop, AFailedBeginSceneSkipsOnlyTheSceneSteps) {
+  TempWorkDir dir;
+  auto device = gfx::CreateRecordingDevice(1920, 1080);
+  device->GetSettings().failBeginScene = true;
+  mv::app::Trace().enabled = true;
+  g_bGuiHidden = false;
+  OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+  EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "chains.flip", "targets.unbind", "postprocess.render",
+                                               "compose", "overlay", "endscene", "sound.checktrack"}));
+}
+
+TEST(FrameLoop, RenderTargetZeroIsRestoredAndChainsFlip) {
+  TempWorkDir dir;
+  auto device = gfx::CreateRecordingDevice(1920, 1080);
+  std::shared_ptr<gfx::Surface> before;
+  device->GetRenderTarget(0, &before);
+  const int next = g_RenderTargetChain[1].GetNext();
+  OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+  std::shared_ptr<gfx::Surface> after;
+  device->GetRenderTarget(0, &after);
+  EXPECT_EQ(before, after);
+  EXPECT_EQ(g_RenderTargetChain[1].GetNext(), 1 - next);
+}
+
+TEST(FrameLoop, OverlayLinesShowStatisticsAndThePointer) {
+  TempWorkDir dir;
+  auto device = gfx::CreateRecordingDevice(1920, 1080);
+  g_bGuiHidden = false;
+  bool stop = false;
+  OnMsgProc(nullptr, WM_MOUSEMOVE, 0, MakeLParam(12, 345), &stop, nullptr);
+  OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+  EXPECT_STREQ(mv::app::OverlayLine(2), " 12 - 345 -  -1");
+}
+
+TEST(Messages, EveryMessageUpdatesThePointer) {
+  TempWorkDir dir;
+  const UINT messages[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_KEYDOWN, WM_CHAR, WM_SIZE, WM_MOUSEWHEEL, 0x1234};
+  int i = 0;
+  for (UINT m : messages) {
+    bool stop = false;
+    const int x = -7 + i * 100, y = 1000 - i;
+    EXPECT_EQ(OnMsgProc(nullptr, m, 0, MakeLParam(x, y), &stop, nullptr), 0);
+    EXPECT_EQ(g_PointerX, x) << std::hex << m;
+    EXPECT_EQ(g_PointerY, y) << std::hex << m;
+    ++i;
+  }
+}
+
+TEST(Messages, APanelThatConsumesAMessageStopsTheRouting) {
+  TempWorkDir dir;
+  InitApp();
+  // The message dialog's "Ok" button at (320 + 100, 200 + caption + 40).
+  CDXUTDialog& msg = g_SequenceManager.MessageDialog();
+  ASSERT_TRUE(msg.GetVisible());
+  const auto origin = msg.GetControlOrigin();
+  const LPARAM at = MakeLParam(origin.x + 110, origin.y + 45);
+  bool stop = false;
+  OnMsgProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, at, &stop, nullptr);
+  EXPECT_TRUE(stop);
+  stop = false;
+  OnMsgProc(nullptr, WM_LBUTTONUP, 0, at, &stop, nullptr);
+  EXPECT_TRUE(stop);
+  EXPECT_FALSE(msg.GetVisible());  // "Ok" hides the message dialog
+}
+
+TEST(Headless, TheClearColourReadsBack) {
+  TempWorkDir dir;
+  std::filesystem::create_directories("media");
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  static std::uint8_t pixel[4];
+  static bool read = false;
+  fw::ResetState();
+  fw::SetHeadless(true);
+  fw::SetFixedTimeStep(0.04);
+  fw::SetFrameLimit(2, 0);
+  fw::SetCallbackFrameMove(&OnFrameMove);
+  fw::SetCallbackFrameRender([](gfx::Device* device, double t, float e, void* ctx) {
+    OnFrameRender(device, t, e, ctx);
+    std::vector<std::uint8_t> rgba(1920 * 1080 * 4);
+    if (fw::ReadBackBuffer(rgba.data(), rgba.size())) {
+      const std::size_t at = (540 * 1920 + 960) * 4;
+      std::copy(rgba.begin() + at, rgba.begin() + at + 4, pixel);
+      read = true;
+    }
+  });
+  fw::Init(false, false, nullptr, false);
+  if (fw::CreateWindow("Morvane Player") < 0 || fw::CreateDevice(false, 1920, 1080) < 0)
+    GTEST_SKIP() << "no headless GL context here";
+  fw::MainLoop();
+  ASSERT_TRUE(read);
+  EXPECT_EQ(pixel[0], 10);
+  EXPECT_EQ(pixel[1], 20);
+  EXPECT_EQ(pixel[2], 40);
+  EXPECT_EQ(fw::GetExitCode(), 0);
+  fw::ResetState();
+}
