@@ -11,6 +11,8 @@
 #include <numbers>
 #include <string>
 
+#include <kiss_fftr.h>
+
 #include "audio/Decoders.h"
 #include "io/Log.h"
 
@@ -75,6 +77,22 @@ struct SoundSystem::Stream {
   std::int64_t consumed = 0;   // output frames mixed from it (its position)
 };
 
+struct SoundSystem::Fft {
+  kiss_fftr_cfg cfg = kiss_fftr_alloc(kFftSize, 0, nullptr, nullptr);
+  std::array<float, kFftSize> window{};
+  std::array<float, kFftSize> in{};
+  std::array<kiss_fft_cpx, kFftSize / 2 + 1> out{};
+  Fft() {
+    // Periodic Hann window: a sine centred on a bin keeps its full coherent
+    // gain of one half there.
+    for (int n = 0; n < kFftSize; ++n)
+      window[std::size_t(n)] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kFftSize));
+  }
+  ~Fft() { kiss_fftr_free(cfg); }
+  Fft(const Fft&) = delete;
+  Fft& operator=(const Fft&) = delete;
+};
+
 struct SoundSystem::Sample {
   std::vector<std::int16_t> data;
   unsigned mode = kModeLoopOff;
@@ -88,17 +106,10 @@ SoundSystem::SoundSystem(SoundBackend backend) : m_backend(backend) {
   m_samples.resize(kMaxSamples);
   m_channels.resize(std::size_t(m_channelCount));
   m_mixScratch.resize(std::size_t(kMixChunk) * 2);
-  m_fft = kiss_fftr_alloc(kFftSize, 0, nullptr, nullptr);
-  // Periodic Hann window: a sine centred on a bin keeps its full coherent
-  // gain of one half there.
-  for (int n = 0; n < kFftSize; ++n)
-    m_window[n] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kFftSize));
+  m_fft = std::make_unique<Fft>();
 }
 
-SoundSystem::~SoundSystem() {
-  Close();
-  kiss_fftr_free(m_fft);
-}
+SoundSystem::~SoundSystem() { Close(); }
 
 bool SoundSystem::SetMixer(int) {
   if (m_initialized) { m_error = kSoundErrBusy; return false; }
@@ -681,7 +692,7 @@ SoundSystem::OutputClock SoundSystem::GetOutputClock() const {
 }
 
 const float* SoundSystem::GetSpectrum() {
-  if (!m_initialized || !m_fftActive || !m_fft) return nullptr;
+  if (!m_initialized || !m_fftActive || !m_fft->cfg) return nullptr;
   std::int64_t end = 0;
   {
     std::lock_guard lock(m_mixMutex);
@@ -694,13 +705,13 @@ const float* SoundSystem::GetSpectrum() {
     const std::int64_t oldest = m_framesMixed - kHistorySize;
     for (int i = 0; i < kFftSize; ++i) {
       std::int64_t frame = end - kFftSize + i;
-      m_fftIn[std::size_t(i)] =
+      m_fft->in[std::size_t(i)] =
           (frame >= 0 && frame >= oldest) ? m_history[std::size_t(frame % kHistorySize)] : 0.0f;
     }
   }
   m_lastAnalysedFrame = end;
-  for (int i = 0; i < kFftSize; ++i) m_fftIn[std::size_t(i)] *= m_window[std::size_t(i)];
-  kiss_fftr(m_fft, m_fftIn.data(), m_fftOut.data());
+  for (std::size_t i = 0; i < std::size_t(kFftSize); ++i) m_fft->in[i] *= m_fft->window[i];
+  kiss_fftr(m_fft->cfg, m_fft->in.data(), m_fft->out.data());
   // Scaling: a Hann-windowed sine of amplitude A centred on bin k gives
   // |X[k]| = A * N / 4, so magnitudes are multiplied by 4 / N and a
   // full-scale sine reads 1.0 in its bin (0.5 in each neighbour). The DC bin
@@ -708,7 +719,7 @@ const float* SoundSystem::GetSpectrum() {
   // is left out.
   constexpr float scale = 4.0f / float(kFftSize);
   for (int k = 0; k < kSpectrumSize; ++k) {
-    const kiss_fft_cpx& c = m_fftOut[std::size_t(k)];
+    const kiss_fft_cpx& c = m_fft->out[std::size_t(k)];
     m_spectrum[std::size_t(k)] = std::sqrt(c.r * c.r + c.i * c.i) * scale;
   }
   return m_spectrum.data();

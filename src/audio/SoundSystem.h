@@ -27,8 +27,6 @@
 #include <thread>
 #include <vector>
 
-#include <kiss_fftr.h>
-
 namespace mv::audio {
 
 class Decoder;
@@ -230,10 +228,8 @@ class SoundSystem {
   std::vector<float> m_mixScratch;
 
   // FFT, prepared once.
-  kiss_fftr_cfg m_fft = nullptr;
-  std::array<float, kFftSize> m_window{};
-  std::array<float, kFftSize> m_fftIn{};
-  std::array<kiss_fft_cpx, kFftSize / 2 + 1> m_fftOut{};
+  struct Fft;
+  std::unique_ptr<Fft> m_fft;
   std::array<float, kSpectrumSize> m_spectrum{};
 };
 
