@@ -69,6 +69,30 @@ SoundManager::~SoundManager() {
   m_System->Close();
 }
 
+void SoundManager::SetSoundSystem(std::unique_ptr<SoundSystem> system) {
+  if (!system) return;
+  if (m_SourceMode == kSourceLiveInput) SelectSource(kSourceInternalPlayer, m_RecordingLine);
+  const bool hadStream = m_Stream != 0;
+  const bool playing = m_System->IsPlaying(kStreamChannel);
+  const int position = hadStream ? m_System->StreamGetTime(m_Stream) : 0;
+  CloseStream();
+  for (SampleHandle& sample : m_LiveSamples) sample = 0;
+  m_System->SetFftActive(false);
+  m_System->Close();
+  m_System = std::move(system);
+  m_bFftActivated = false;
+  Initialise();
+  if (hadStream) {
+    std::filesystem::path file = TrackFile(m_szTrackPath);
+    if (!file.empty()) m_Stream = m_System->StreamOpenFile(file, kModeStreamNormal, 0);
+    if (m_Stream && position > 0) m_System->StreamSetTime(m_Stream, position);
+    if (m_Stream && playing) Play();
+  }
+  ApplyMasterVolume();
+  m_System->SetFftActive(true);
+  m_bFftActivated = true;
+}
+
 int SoundManager::Initialise() {
   if (m_System->GetVersion() != 3.6f) return kResultWrongVersion;
   if (!m_System->IsInitialized()) {

@@ -112,6 +112,11 @@ class SoundManager : public MVObject {
   void EnableSound(bool enable);
   bool IsSoundEnabled() const { return m_bSoundEnabled; }
 
+  // Replaces the sound system (e.g. the offline backend for rendering a
+  // show to video): the open track is reopened at its position, paused or
+  // playing as it was, with the same volume.
+  void SetSoundSystem(std::unique_ptr<mv::audio::SoundSystem> system);
+
   mv::audio::SoundSystem& System() { return *m_System; }
   const mv::audio::SoundSystem& System() const { return *m_System; }
   mv::audio::SpectrumBands& Bands() { return m_Bands; }

@@ -450,3 +450,24 @@ TEST(SoundManagerDevice, LiveInputNeverStopsTheShow) {
   EXPECT_EQ(m.GetSourceMode(), SoundManager::kSourceInternalPlayer);
   EXPECT_TRUE(m.System().IsPlaying(0));
 }
+
+TEST(SoundManager, SwitchingToTheOfflineBackendKeepsTheTrack) {
+  audiotest::ScratchFolder folder;
+  WriteTrack("a.wav", 3.0);
+  auto m = OfflineManager();
+  std::istringstream section(Section("media\\music\\a.wav", true, 255));
+  m->Read(section);
+  m->Play();
+  m->System().Advance(0.6);
+  m->SetSoundSystem(std::make_unique<SoundSystem>(SoundBackend::Offline));
+  EXPECT_TRUE(m->System().IsInitialized());
+  EXPECT_TRUE(m->System().IsFftActive());
+  EXPECT_EQ(m->System().GetSfxMasterVolume(), 255);
+  ASSERT_NE(m->GetStream(), 0);
+  EXPECT_TRUE(m->System().IsPlaying(0));
+  EXPECT_EQ(m->System().StreamGetTime(m->GetStream()), 600);
+  m->System().Advance(0.4);
+  EXPECT_EQ(m->System().StreamGetTime(m->GetStream()), 1000);
+  m->SetSoundSystem(nullptr);  // ignored
+  EXPECT_TRUE(m->System().IsInitialized());
+}
