@@ -119,7 +119,7 @@ BENCHMARK(BM_AnalyseSpectrumPerFrame);
 void BM_SpectrumLagBehindOutput(benchmark::State& state) {
   BenchFolder folder;
   constexpr double kPeriod = 0.4;  // silence, then a tone, each 0.2 s
-  constexpr int kBursts = 10;
+  constexpr int kBursts = 16;
   constexpr int kBin = 20;
   WriteWav("media/music/bursts.wav", kPeriod * kBursts, [](std::size_t f) {
     double t = double(f) / 44100.0;
