@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -249,9 +250,9 @@ EffectParameterDecl ParseParameter(const toml::table& t, int line) {
     else if (f == "linear" || f.empty()) p.filter = TextureFilter::Linear;
     else Fail(line, "parameter '" + p.name + "': unknown filter '" + f + "'");
     std::string m = Lower(GetString(t, "mipfilter", "parameter", false, line));
-    if (m == "none") p.mipFilter = MipFilter::None;
+    if (m == "none" || m.empty()) p.mipFilter = MipFilter::None;
     else if (m == "point") p.mipFilter = MipFilter::Point;
-    else if (m == "linear" || m.empty()) p.mipFilter = MipFilter::Linear;
+    else if (m == "linear") p.mipFilter = MipFilter::Linear;
     else Fail(line, "parameter '" + p.name + "': unknown mipfilter '" + m + "'");
     std::string a = Lower(GetString(t, "address", "parameter", false, line));
     if (a == "wrap") p.address = TextureAddress::Wrap;
@@ -454,69 +455,97 @@ void ParseRoot(const toml::table& root, std::string_view text, EffectFileDecl* o
   }
 }
 
-// The TOML reader (3.3) misclassifies some non-ASCII characters where it
-// skips whitespace between tokens (undefined behaviour). Non-ASCII text is
-// only meaningful inside strings and comments, so it is refused elsewhere;
-// inside multi-line strings a line-ending backslash skips whitespace too.
-bool NonAsciiOnlyInStringsAndComments(std::string_view t, int* badLine) {
+// The TOML reader (3.3) misclassifies many non-ASCII characters (é among
+// them) when it looks for whitespace, which it does even inside values on
+// its error paths: undefined behaviour. It is therefore handed ASCII only:
+// comments are blanked, characters in "..." strings become \u escapes, and
+// non-ASCII text anywhere else is refused. Lines keep their numbers.
+bool AsciiForToml(std::string_view t, std::string* out, int* badLine) {
   enum { Normal, Comment, Basic, Literal, MlBasic, MlLiteral } st = Normal;
   int line = 1;
+  out->clear();
+  out->reserve(t.size() + t.size() / 8);
   auto at = [&](std::size_t i) { return i < t.size() ? static_cast<unsigned char>(t[i]) : 0u; };
+  auto bad = [&] {
+    *badLine = line;
+    return false;
+  };
   for (std::size_t i = 0; i < t.size(); ++i) {
     unsigned c = at(i);
     if (c == '\n') ++line;
+    if (c >= 0x80) {
+      if (st == Comment) {
+        out->push_back(' ');
+        continue;
+      }
+      if (st != Basic && st != MlBasic) return bad();
+      // Decode one UTF-8 sequence and write it as an escape.
+      int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+      if (len == 0 || c >= 0xF8 || i + static_cast<std::size_t>(len) > t.size()) return bad();
+      std::uint32_t cp = c & (0x7Fu >> len);
+      for (int k = 1; k < len; ++k) {
+        unsigned d = at(i + static_cast<std::size_t>(k));
+        if ((d & 0xC0) != 0x80) return bad();
+        cp = (cp << 6) | (d & 0x3F);
+      }
+      static const std::uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+      if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return bad();
+      char buf[12];
+      std::snprintf(buf, sizeof buf, cp > 0xFFFF ? "\\U%08X" : "\\u%04X", static_cast<unsigned>(cp));
+      out->append(buf);
+      i += static_cast<std::size_t>(len - 1);
+      continue;
+    }
+    out->push_back(static_cast<char>(c));
     switch (st) {
       case Normal:
-        if (c >= 0x80) {
-          *badLine = line;
-          return false;
-        }
         if (c == '#') st = Comment;
         else if (c == '"') {
-          if (at(i + 1) == '"' && at(i + 2) == '"') { st = MlBasic; i += 2; } else st = Basic;
+          if (at(i + 1) == '"' && at(i + 2) == '"') {
+            st = MlBasic;
+            out->append("\"\"");
+            i += 2;
+          } else {
+            st = Basic;
+          }
         } else if (c == '\'') {
-          if (at(i + 1) == '\'' && at(i + 2) == '\'') { st = MlLiteral; i += 2; } else st = Literal;
+          if (at(i + 1) == '\'' && at(i + 2) == '\'') {
+            st = MlLiteral;
+            out->append("''");
+            i += 2;
+          } else {
+            st = Literal;
+          }
         }
         break;
       case Comment:
         if (c == '\n') st = Normal;
         break;
       case Basic:
-        if (c == '\\') {
-          if (at(i + 1) == '\n') ++line;
+      case MlBasic:
+        if (c == '\\' && at(i + 1) < 0x80 && i + 1 < t.size()) {
+          // An escaped character is copied as it is (a quote does not end the string).
           ++i;
-        } else if (c == '"' || c == '\n') st = Normal;
+          if (at(i) == '\n') ++line;
+          out->push_back(t[i]);
+        } else if (st == Basic && (c == '"' || c == '\n')) {
+          st = Normal;
+        } else if (st == MlBasic && c == '"' && at(i + 1) == '"' && at(i + 2) == '"') {
+          st = Normal;
+          out->append("\"\"");
+          i += 2;
+          while (at(i + 1) == '"') out->push_back(t[++i]);
+        }
         break;
       case Literal:
         if (c == '\'' || c == '\n') st = Normal;
         break;
-      case MlBasic:
-        if (c == '\\') {
-          std::size_t j = i + 1;
-          if (at(j) == ' ' || at(j) == '\t' || at(j) == '\r' || at(j) == '\n') {
-            while (at(j) == ' ' || at(j) == '\t' || at(j) == '\r' || at(j) == '\n') {
-              if (at(j) == '\n') ++line;
-              ++j;
-            }
-            if (at(j) >= 0x80) {
-              *badLine = line;
-              return false;
-            }
-            i = j - 1;
-          } else {
-            ++i;
-          }
-        } else if (c == '"' && at(i + 1) == '"' && at(i + 2) == '"') {
-          st = Normal;
-          i += 2;
-          while (at(i + 1) == '"') ++i;
-        }
-        break;
       case MlLiteral:
         if (c == '\'' && at(i + 1) == '\'' && at(i + 2) == '\'') {
           st = Normal;
+          out->append("''");
           i += 2;
-          while (at(i + 1) == '\'') ++i;
+          while (at(i + 1) == '\'') out->push_back(t[++i]);
         }
         break;
     }
@@ -544,11 +573,12 @@ bool ParseEffectFile(std::string_view text, const std::string& sourceName, Effec
     else if ((c < 0x20 && c != '\t' && c != '\r') || c == 0x7F)
       return fail(line, "control character " + std::to_string(c) + " in the file");
   }
-  if (int bad = 0; !NonAsciiOnlyInStringsAndComments(text, &bad))
-    return fail(bad, "non-ASCII character outside a string or comment");
+  std::string ascii;
+  if (int bad = 0; !AsciiForToml(text, &ascii, &bad))
+    return fail(bad, "non-ASCII character outside a comment or a \"...\" string");
   try {
-    toml::table root = toml::parse(text, sourceName);
-    ParseRoot(root, text, &decl);
+    toml::table root = toml::parse(ascii, sourceName);
+    ParseRoot(root, ascii, &decl);
   } catch (const toml::parse_error& e) {
     return fail(static_cast<int>(e.source().begin.line), std::string(e.description()));
   } catch (const ParseFault& f) {

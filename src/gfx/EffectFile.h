@@ -35,7 +35,7 @@ struct EffectParameterDecl {
   std::string text;
   std::vector<EffectAnnotationDecl> annotations;
   TextureFilter filter = TextureFilter::Linear;
-  MipFilter mipFilter = MipFilter::Linear;
+  MipFilter mipFilter = MipFilter::None;  // as Direct3D samplers started
   TextureAddress address = TextureAddress::Clamp;
   int line = 0;
 };

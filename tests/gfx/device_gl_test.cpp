@@ -358,6 +358,85 @@ void main() { mv_Target0 = g_v; }
   EXPECT_NE(err.find("undeclared_thing"), std::string::npos) << err;
 }
 
+TEST_F(GLDeviceTest, ValuesSetInsideAPassNeedACommit) {
+  dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+  fx->SetVector("g_vColor", glm::vec4(1, 0, 0, 1));
+  fx->SetTechnique(fx->GetTechniqueByName("Solid"));
+  dev->SetVertexDeclaration(quadDecl);
+  unsigned n = 0;
+  fx->Begin(&n, 0);
+  fx->BeginPass(0);
+  QuadVertex q[4];
+  Rect(0, 0, 8, 8, q);
+  dev->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, q, sizeof(QuadVertex));
+  fx->SetVector("g_vColor", glm::vec4(0, 1, 0, 1));
+  Rect(8, 0, 8, 8, q);  // not committed yet: still red
+  dev->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, q, sizeof(QuadVertex));
+  fx->CommitChanges();
+  Rect(16, 0, 8, 8, q);  // committed: green
+  dev->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, q, sizeof(QuadVertex));
+  fx->EndPass();
+  fx->End();
+  auto px = Read();
+  EXPECT_EQ(At(px, 4, 4)[0], 255);
+  EXPECT_EQ(At(px, 12, 4)[0], 255);
+  EXPECT_EQ(At(px, 20, 4)[0], 0);
+  EXPECT_EQ(At(px, 20, 4)[1], 255);
+}
+
+TEST_F(GLDeviceTest, ParameterBlockReachesTheShader) {
+  ASSERT_EQ(fx->BeginParameterBlock(), S_OK);
+  fx->SetVector("g_vColor", glm::vec4(0, 0, 1, 1));
+  Handle block = fx->EndParameterBlock();
+  fx->SetVector("g_vColor", glm::vec4(1, 0, 0, 1));
+  fx->ApplyParameterBlock(block);
+  dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+  DrawRect("Solid", 0, 0, kW, kH);
+  EXPECT_EQ(Read()[2], 255);
+  EXPECT_EQ(Read()[0], 0);
+  fx->DeleteParameterBlock(block);
+}
+
+TEST_F(GLDeviceTest, WireframeLeavesTheInsideEmpty) {
+  dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+  fx->SetVector("g_vColor", glm::vec4(1, 1, 1, 1));
+  dev->SetRenderState(RenderState::FillMode, FILL_WIREFRAME);
+  DrawRect("Solid", 8, 8, 40, 40);
+  dev->SetRenderState(RenderState::FillMode, FILL_SOLID);
+  auto px = Read();
+  EXPECT_EQ(At(px, 20, 40)[0], 0);  // inside, off the diagonal
+  int lit = 0;
+  for (int x = 0; x < kW; ++x) lit += At(px, x, 8)[0] == 255;
+  EXPECT_GT(lit, 30);  // the top edge
+}
+
+TEST_F(GLDeviceTest, PointListDrawsSizedPoints) {
+  dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+  fx->SetVector("g_vColor", glm::vec4(1, 1, 1, 1));
+  dev->SetRenderState(RenderState::PointSize, FloatBits(5.0f));
+  QuadVertex pts[2];
+  QuadVertex q[4];
+  Rect(10, 10, 1, 1, q);
+  pts[0] = q[0];
+  pts[0].x = 20;
+  pts[0].y = 30;
+  pts[1] = pts[0];
+  pts[1].x = 50;
+  fx->SetTechnique(fx->GetTechniqueByName("Solid"));
+  dev->SetVertexDeclaration(quadDecl);
+  unsigned n = 0;
+  fx->Begin(&n, 0);
+  fx->BeginPass(0);
+  ASSERT_EQ(dev->DrawPrimitiveUP(PrimitiveType::PointList, 2, pts, sizeof(QuadVertex)), S_OK);
+  fx->EndPass();
+  fx->End();
+  auto px = Read();
+  EXPECT_EQ(At(px, 20, 30)[0], 255);
+  EXPECT_EQ(At(px, 22, 32)[0], 255);  // 5 pixels wide around the centre
+  EXPECT_EQ(At(px, 24, 30)[0], 0);
+  EXPECT_EQ(At(px, 50, 30)[0], 255);
+}
+
 TEST_F(GLDeviceTest, DrawWithoutPassFailsAndDrawsNothing) {
   dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
   QuadVertex q[4];

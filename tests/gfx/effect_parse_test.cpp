@@ -99,6 +99,9 @@ TEST(EffectParse, ReadsParametersTechniquesPassesAndAnnotations) {
   EXPECT_EQ(d.parameters[4].words[0], 1u);
   EXPECT_EQ(d.parameters[5].text, "hello");
   EXPECT_EQ(d.parameters[7].type, ParameterType::CubeTexture);
+  EXPECT_EQ(d.parameters[6].filter, TextureFilter::Linear);
+  EXPECT_EQ(d.parameters[6].mipFilter, MipFilter::None);
+  EXPECT_EQ(d.parameters[6].address, TextureAddress::Clamp);
   ASSERT_EQ(d.techniques.size(), 2u);
   EXPECT_EQ(d.techniques[0].name, "Broken");
   EXPECT_FALSE(d.techniques[0].passes[0].hasVertex);
@@ -185,16 +188,29 @@ TEST(EffectParse, StrayByteInATableHeaderIsAnError) {
   EXPECT_EQ(err.rfind("odd.fxo:", 0), 0u) << err;
 }
 
-TEST(EffectParse, NonAsciiOnlyInStringsAndComments) {
+TEST(EffectParse, NonAsciiInCommentsAndBasicStringsOnly) {
   std::string err;
-  // Accented text in comments, strings and shaders is fine.
-  EXPECT_TRUE(ParseEffectFile("# caf\xc3\xa9\n[[parameter]]\nname = \"a\"\ntype = \"string\"\n"
-                              "default = \"\xc3\xa9t\xc3\xa9\"\nannotations = { d = '\xef\xb9\xbf' }\n",
-                              "u.fxo", nullptr, &err))
+  EffectFileDecl d;
+  // Accented text in comments and "..." strings is kept (strings intact).
+  ASSERT_TRUE(ParseEffectFile("# caf\xc3\xa9\n[[parameter]]\nname = \"a\"\ntype = \"string\"\n"
+                              "default = \"\xc3\xa9t\xc3\xa9 \\\" \xf0\x9f\x8e\xb5\"\n"
+                              "annotations = { d = \"\xef\xb9\xbf\" } # \xcd\x83\n",
+                              "u.fxo", &d, &err))
       << err;
-  EXPECT_FALSE(ParseEffectFile("\n\xef\xb9\xbf = 1\n", "u.fxo", nullptr, &err));
-  EXPECT_EQ(err.rfind("u.fxo:2: non-ASCII", 0), 0u) << err;
-  EXPECT_FALSE(ParseEffectFile("x = \"\"\"a\\\n  \xef\xb9\xbf\"\"\"\n", "u.fxo", nullptr, &err));
+  EXPECT_EQ(d.parameters[0].text, "\xc3\xa9t\xc3\xa9 \" \xf0\x9f\x8e\xb5");
+  EXPECT_EQ(d.parameters[0].annotations[0].s, "\xef\xb9\xbf");
+  struct {
+    const char* text;
+    int line;
+  } bad[] = {{"\n\xef\xb9\xbf = 1\n", 2},
+             {"x = 'caf\xc3\xa9'\n", 1},
+             {"\n\nx = \"\xc3\"\n", 3},  // broken UTF-8
+             {"x = \"\xed\xa0\x80\"\n", 1},  // a surrogate
+             {"include =+[\"ligh\xcd\x83||\"]\n", 0}};
+  for (const auto& b : bad) {
+    EXPECT_FALSE(ParseEffectFile(b.text, "u.fxo", nullptr, &err)) << b.text;
+    if (b.line) EXPECT_EQ(err.rfind("u.fxo:" + std::to_string(b.line) + ":", 0), 0u) << err;
+  }
 }
 
 TEST(EffectParse, RefusesOversizedInput) {
