@@ -13,9 +13,10 @@
 //    the frame time, which decodes and mixes exactly that much, so spectra
 //    and stream times are deterministic (tests, rendering a show to video).
 //
-// Everything here is called from the main thread; the mixer state shared
-// with the audio callback and the decoder thread is guarded by one mutex,
-// held only for short copies.
+// Everything here is called from the main thread. State shared with the
+// decoder thread is guarded by a decoding mutex, state shared with the audio
+// callback by a mixing mutex (always taken in that order), each held only
+// for one chunk of decoding or one short copy.
 #include <array>
 #include <atomic>
 #include <chrono>
