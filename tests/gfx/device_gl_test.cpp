@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include <epoxy/gl.h>
+
 #include "support/GLTestContext.h"
 #include "gfx/Effect.h"
 #include "gfx/GLDevice.h"
@@ -435,6 +437,71 @@ TEST_F(GLDeviceTest, PointListDrawsSizedPoints) {
   EXPECT_EQ(At(px, 22, 32)[0], 255);  // 5 pixels wide around the centre
   EXPECT_EQ(At(px, 24, 30)[0], 0);
   EXPECT_EQ(At(px, 50, 30)[0], 255);
+}
+
+// One depth buffer serves the back buffer and every texture target: a clear
+// made while the back buffer is bound governs drawing into a texture.
+TEST_F(MeshDraw, TextureTargetsShareTheBackBuffersDepth) {
+  std::shared_ptr<Texture> rt;
+  ASSERT_EQ(dev->CreateTexture(kW, kH, 1, USAGE_RENDERTARGET, Format::A8R8G8B8, Pool::Default, &rt), S_OK);
+  std::shared_ptr<Surface> s, back;
+  rt->GetSurfaceLevel(0, &s);
+  dev->GetRenderTarget(0, &back);
+  for (float depth : {0.0f, 1.0f}) {
+    dev->SetRenderTarget(0, back);
+    dev->Clear(CLEAR_ZBUFFER, 0, depth, 0);
+    dev->SetRenderTarget(0, s);
+    dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+    Square(0, 0, 3, {1, 1, 1, 1});
+    EXPECT_EQ(Read(s.get())[(32 * kW + 32) * 4], depth == 0.0f ? 0 : 255) << "cleared to " << depth;
+  }
+}
+
+TEST_F(MeshDraw, ResetResizesTheBackBufferAndKeepsDepthWorking) {
+  ASSERT_EQ(dev->Reset(32, 16), S_OK);
+  EXPECT_EQ(dev->GetBackBufferDesc().width, 32);
+  EXPECT_EQ(dev->GetBackBuffer()->GetDesc().height, 16);
+  dev->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0, 1.0f, 0);
+  Square(0, 0, 3, {1, 0, 0, 1});
+  Square(0, 0, 6, {0, 0, 1, 1});
+  std::vector<std::uint8_t> px;
+  ASSERT_EQ(dev->ReadSurfaceRGBA8(nullptr, &px), S_OK);
+  ASSERT_EQ(px.size(), 32u * 16 * 4);
+  EXPECT_EQ(px[(8 * 32 + 16) * 4], 255);
+  EXPECT_EQ(px[(8 * 32 + 16) * 4 + 2], 0);
+}
+
+// The window layer's own framebuffer as the back buffer: the device draws
+// into it and borrows its depth buffer for texture targets.
+TEST(GLDeviceExternal, DrawsIntoTheGivenFramebuffer) {
+  std::string why;
+  auto ctx = mvtest::GLTestContext::Create(&why);
+  if (!ctx) GTEST_SKIP() << "no headless GL: " << why;
+  GLuint fbo = 0, rb[2] = {0, 0};
+  glGenFramebuffers(1, &fbo);
+  glGenRenderbuffers(2, rb);
+  glBindRenderbuffer(GL_RENDERBUFFER, rb[0]);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 16, 16);
+  glBindRenderbuffer(GL_RENDERBUFFER, rb[1]);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, 16, 16);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb[0]);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, rb[1]);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  {
+    auto dev = CreateGLDevice(GLDeviceDesc{16, 16, fbo});
+    ASSERT_TRUE(dev);
+    EXPECT_EQ(GLBackBufferFramebuffer(*dev), fbo);
+    dev->Clear(CLEAR_TARGET, 0x000A1428, 1.0f, 0);
+    std::uint8_t p[4] = {0, 0, 0, 0};
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+    glReadPixels(3, 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    EXPECT_EQ(p[0], 10);
+    EXPECT_EQ(p[1], 20);
+    EXPECT_EQ(p[2], 40);
+  }
+  glDeleteFramebuffers(1, &fbo);
+  glDeleteRenderbuffers(2, rb);
 }
 
 TEST_F(GLDeviceTest, DrawWithoutPassFailsAndDrawsNothing) {
