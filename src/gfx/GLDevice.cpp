@@ -517,7 +517,9 @@ GLDeviceImpl::GLDeviceImpl(const GLDeviceDesc& d) : width_(d.width), height_(d.h
     states_[static_cast<std::size_t>(s)] = RenderStateDefault(RenderStateAt(s));
     ApplyState(s);
   }
-  ok_ = glGetError() == GL_NO_ERROR || true;
+  glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+  ok_ = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 GLDeviceImpl::~GLDeviceImpl() {
