@@ -7,6 +7,7 @@
 
 #include "animation/TimeLine.h"
 #include "io/BinaryIO.h"
+#include "io/Log.h"
 #include "io/Utf16.h"
 #include "scene/Catalog.h"
 #include "scene/SceneFormat.h"
@@ -223,6 +224,38 @@ TEST(SceneFormat, RecordHeaderRoundTrip) {
   EXPECT_EQ(mv::scene::ReadSceneRecordHeader(unknown, back), mv::scene::RecordStatus::UnknownKind);
   std::istringstream shortStream(I32(1) + I32(-1));
   EXPECT_EQ(mv::scene::ReadSceneRecordHeader(shortStream, back), mv::scene::RecordStatus::StreamFailed);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SceneSectionTest, TraceLinesNameEachObject) {
+  SceneManager a(peers);
+  a.SetCatalog(&catalog);
+  a.SetSelectedIndex(3);
+  a.InsertObject(1, -1, 0, nullptr, nullptr, -1);
+  a.InsertObject(1, -1, 9, nullptr, nullptr, -1);
+  std::string log;
+  mv::io::SetLogSink([&](std::string_view s) { log += s; });
+  const std::string bytes = Write(a);
+  SceneManager b(peers);
+  Read(b, bytes);
+  mv::io::SetLogSink({});
+  EXPECT_NE(log.find("\nWriting Object #0 - Mesh -1 - Type 2 - none"), std::string::npos);
+  EXPECT_NE(log.find("\nWriting Object #4 - Mesh 0 - Type 1 - Tore"), std::string::npos);
+  EXPECT_NE(log.find("\nWriting Object #5 - Mesh 9 - Type 1 - none"), std::string::npos);
+  EXPECT_NE(log.find("\nReading Object #1 - Mesh -1 - Type 3 - none"), std::string::npos);
+  EXPECT_NE(log.find("\nReading Object #4 - Mesh 0 - Type 1 - Tore"), std::string::npos);
+}
+
+TEST_F(SceneSectionTest, CreatedDeviceLetsTheCameraMoveWithTheKeys) {
+  SceneManager s(peers);
+  EXPECT_FALSE(s.GetCamera()->IsPositionMovementEnabled());
+  s.OnCreateDevice();
+  EXPECT_TRUE(s.GetCamera()->IsPositionMovementEnabled());
+  s.OnDestroyDevice();
+  EXPECT_EQ(s.GetObjectCount(), 0);
 }
 
 }  // namespace
