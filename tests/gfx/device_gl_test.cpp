@@ -504,6 +504,100 @@ TEST(GLDeviceExternal, DrawsIntoTheGivenFramebuffer) {
   glDeleteRenderbuffers(2, rb);
 }
 
+TEST_F(GLDeviceTest, CompressedTextureUploadsAsBlocks) {
+  if (!dev->GetDeviceCaps().textureCompressionS3TC) GTEST_SKIP() << "no S3TC";
+  std::shared_ptr<Texture> t;
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, Format::DXT1, Pool::Managed, &t), S_OK);
+  LockedRect lr;
+  ASSERT_EQ(t->LockRect(0, &lr, 0), S_OK);
+  EXPECT_EQ(lr.pitch, 8);
+  // One block: both end colours pure blue (RGB565 0x001F), every index 0.
+  const std::uint8_t block[8] = {0x1F, 0x00, 0x1F, 0x00, 0, 0, 0, 0};
+  std::memcpy(lr.bits, block, 8);
+  t->UnlockRect(0);
+  fx->SetTexture("g_txScene", t);
+  dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+  DrawRect("Textured", 0, 0, 4, 4);
+  auto px = Read();
+  EXPECT_EQ(At(px, 1, 1)[2], 255);
+  EXPECT_EQ(At(px, 1, 1)[0], 0);
+}
+
+// Cube faces keep Direct3D's order and orientation: +x, -x, +y, -y, +z, -z,
+// each top row first.
+TEST_F(GLDeviceTest, CubeFacesAnswerTheirDirections) {
+  const char* src = R"(
+[[parameter]]
+name = "g_txEnv"
+type = "cube"
+filter = "point"
+[[parameter]]
+name = "g_vDir"
+type = "float3"
+[[technique]]
+name = "T"
+[[technique.pass]]
+states = { ZEnable = false, CullMode = "none" }
+vertex = "@quad"
+fragment = '''
+void main() { mv_Target0 = texture(g_txEnv, g_vDir); }
+'''
+)";
+  std::shared_ptr<Effect> e;
+  std::string err;
+  ASSERT_EQ(dev->CreateEffectFromMemory(src, "cube.fxo", &e, &err), S_OK) << err;
+  std::shared_ptr<CubeTexture> cube;
+  ASSERT_EQ(dev->CreateCubeTexture(2, 1, 0, Format::A8R8G8B8, Pool::Managed, &cube), S_OK);
+  for (int f = 0; f < 6; ++f) {
+    LockedRect lr;
+    ASSERT_EQ(cube->LockRect(static_cast<CubeFace>(f), 0, &lr, 0), S_OK);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 2; ++x) {
+        // Red = face * 40, green 200 on the top row, blue 200 on the left column.
+        std::uint32_t w = 0xFF000000u | (static_cast<std::uint32_t>(f * 40) << 16) | (y == 0 ? 200u << 8 : 0u) |
+                          (x == 0 ? 200u : 0u);
+        std::memcpy(static_cast<std::uint8_t*>(lr.bits) + y * lr.pitch + x * 4, &w, 4);
+      }
+    cube->UnlockRect(static_cast<CubeFace>(f), 0);
+  }
+  ASSERT_EQ(e->SetTexture("g_txEnv", cube), S_OK);
+  struct Case {
+    glm::vec3 dir;
+    int face;
+    bool top, left;
+  } cases[] = {
+      // Face +z seen from inside the cube looking along +z (left-handed, y up):
+      // up-left of centre is its top-left texel.
+      {{-0.3f, 0.3f, 1.0f}, 4, true, true},
+      {{0.3f, -0.3f, 1.0f}, 4, false, false},
+      {{1.0f, 0.3f, 0.3f}, 0, true, true},   // +x: its left column lies towards +z
+      {{-1.0f, 0.0f, 0.0f}, 1, false, false},
+      {{0.0f, 1.0f, 0.0f}, 2, false, false},
+      {{0.0f, -1.0f, 0.0f}, 3, false, false},
+      {{0.0f, 0.0f, -1.0f}, 5, false, false},
+  };
+  for (const Case& c : cases) {
+    e->SetFloatArray(e->GetParameterByName("g_vDir"), &c.dir.x, 3);
+    dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+    e->SetTechnique(e->GetTechniqueByName("T"));
+    unsigned n = 0;
+    e->Begin(&n, 0);
+    e->BeginPass(0);
+    QuadVertex q[4];
+    Rect(0, 0, 4, 4, q);
+    dev->SetVertexDeclaration(quadDecl);
+    dev->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, q, sizeof(QuadVertex));
+    e->EndPass();
+    e->End();
+    auto px = Read();
+    EXPECT_EQ(At(px, 1, 1)[0], c.face * 40) << c.dir.x << "," << c.dir.y << "," << c.dir.z;
+    if (c.dir.x == -0.3f || c.dir.x == 0.3f || c.dir.y == 0.3f) {
+      EXPECT_EQ(At(px, 1, 1)[1], c.top ? 200 : 0) << "face " << c.face;
+      EXPECT_EQ(At(px, 1, 1)[2], c.left ? 200 : 0) << "face " << c.face;
+    }
+  }
+}
+
 TEST_F(GLDeviceTest, DrawWithoutPassFailsAndDrawsNothing) {
   dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
   QuadVertex q[4];
