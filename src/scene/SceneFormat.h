@@ -41,6 +41,11 @@ inline std::int32_t FixedRoleKind(int index) {
 }
 inline constexpr int kFixedRoleCount = 3;
 
+// More objects than any scene holds: a larger count marks a damaged
+// section, which is then not read at all (an object costs far more memory
+// than its record's bytes, so the count must be bounded up front).
+inline constexpr std::int32_t kMaxObjectsRead = 1 << 16;
+
 struct SceneRecordHeader {
   std::int32_t kind = 0;
   std::int32_t parent = -1;

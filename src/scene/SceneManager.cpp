@@ -436,7 +436,7 @@ std::istream& SceneManager::Read(std::istream& in) {
   MVObject::Read(in);
   RemoveAllObjects();
   std::int32_t count = 0;
-  bool ok = mv::io::Good(in) && mv::io::ReadI32(in, count);
+  bool ok = mv::io::Good(in) && mv::io::ReadI32(in, count) && count <= mv::scene::kMaxObjectsRead;
   for (std::int32_t i = 0; ok && i < count; ++i) {
     mv::scene::SceneRecordHeader record;
     const mv::scene::RecordStatus status = mv::scene::ReadSceneRecordHeader(in, record);

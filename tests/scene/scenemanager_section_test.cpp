@@ -30,6 +30,13 @@ std::string I32(std::int32_t v) {
 
 std::string Prefs() { return std::string("\0\0\0\0\0\0\0\0\x01", 9); }
 
+std::string Fixed4() {
+  std::string s;
+  for (std::int32_t kind : {2, 3, 6, 8}) s += I32(kind) + I32(-1) + I32(0);
+  return s;
+}
+
+
 class SceneSectionTest : public ::testing::Test {
  protected:
   SceneSectionTest() {
@@ -118,6 +125,15 @@ TEST_F(SceneSectionTest, ReadReplacesTheWholeList) {
   EXPECT_EQ(b.GetSelectedIndex(), 3);
 }
 
+TEST_F(SceneSectionTest, ManyObjectsUpToTheBoundAreRead) {
+  std::string bytes = Prefs() + I32(1000) + Fixed4();
+  for (int i = 4; i < 1000; ++i) bytes += I32(10) + I32(-1) + I32(0);
+  SceneManager s(peers);
+  ASSERT_TRUE(Read(s, bytes));
+  EXPECT_EQ(s.GetObjectCount(), 1000);
+  EXPECT_EQ(Write(s), bytes);
+}
+
 TEST_F(SceneSectionTest, TextWithoutTerminatorIsCutToTheArray) {
   std::string bytes = Prefs() + I32(5);
   for (std::int32_t kind : {2, 3, 6, 8}) bytes += I32(kind) + I32(-1) + I32(0);
@@ -138,12 +154,6 @@ struct BadCase {
   std::string bytes;
   std::vector<std::int32_t> kinds;  // the list afterwards
 };
-
-std::string Fixed4() {
-  std::string s;
-  for (std::int32_t kind : {2, 3, 6, 8}) s += I32(kind) + I32(-1) + I32(0);
-  return s;
-}
 
 class SceneSectionBadInput : public SceneSectionTest, public ::testing::WithParamInterface<BadCase> {};
 
@@ -170,6 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"no objects", Prefs() + I32(0), kFresh},
         BadCase{"negative count", Prefs() + I32(-5), kFresh},
         BadCase{"huge count, four records", Prefs() + I32(0x7FFFFFFF) + Fixed4(), kFresh},
+        BadCase{"count above the bound", Prefs() + I32(65537) + Fixed4(), kFresh},
         BadCase{"unknown kind after the fixed objects", Prefs() + I32(6) + Fixed4() + I32(12) + I32(-1) + I32(0),
                 kFresh},
         BadCase{"negative kind after a mesh",
