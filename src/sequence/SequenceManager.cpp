@@ -290,25 +290,34 @@ void SequenceManager::ShowMessage(std::u16string_view caption, std::u16string_vi
   m_messageDialog.SetVisible(true);
 }
 
+namespace {
+
+// The panel's texts are ASCII: widen them in place, without allocating.
+std::u16string_view Widen(const char* text, char16_t* out, std::size_t n) {
+  std::size_t i = 0;
+  for (; text[i] && i + 1 < n; ++i) out[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+  out[i] = 0;
+  return std::u16string_view(out, i);
+}
+
+}  // namespace
+
 void SequenceManager::RefreshPanel() {
   if (g_bGuiHidden) return;
-  char16_t status[96];
-  auto put = [&](const char* utf8) { mv::io::CopyToFixed(status, 96, mv::io::Utf8ToUtf16(utf8)); };
   char buf[96];
+  char16_t wide[96];
   const SlideRecord* s = CurrentSlide();
   if (!s) {
-    put("Sequence empty !");
+    std::snprintf(buf, sizeof buf, "Sequence empty !");
   } else if (m_bPlaying) {
     std::snprintf(buf, sizeof buf, "Slide : %3.3u/%3.3u - %d ms", s->number,
                   static_cast<unsigned>(m_slides.size()), m_remaining);
-    put(buf);
   } else {
     std::snprintf(buf, sizeof buf, "Slide : %3.3u/%3.3u - Pause Mode", s->number,
                   static_cast<unsigned>(m_slides.size()));
-    put(buf);
   }
   if (auto* st = static_cast<CDXUTStatic*>(m_panel.GetControl(IDC_STATUS, DXUT_CONTROL_STATIC)))
-    st->SetText(status);
+    st->SetText(Widen(buf, wide, 96));
 
   auto* save = m_panel.GetControl(IDC_SAVE, DXUT_CONTROL_BUTTON);
   auto* remove = m_panel.GetControl(IDC_REMOVE, DXUT_CONTROL_BUTTON);
@@ -318,7 +327,7 @@ void SequenceManager::RefreshPanel() {
   } else {
     if (auto* e = static_cast<CDXUTEditBox*>(m_panel.GetControl(IDC_DURATION_EDIT, DXUT_CONTROL_EDITBOX))) {
       std::snprintf(buf, sizeof buf, "%5d", s->durationMs);
-      e->SetText(mv::io::Utf8ToUtf16(buf), false);
+      e->SetText(Widen(buf, wide, 96), false);
     }
     if (save) save->SetEnabled(true);
     if (remove) remove->SetEnabled(true);
