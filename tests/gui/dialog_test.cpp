@@ -626,6 +626,24 @@ TEST_F(DialogTest, CallbackMayRebuildThePanelWhileItsControlIsRunning) {
   EXPECT_EQ(ctx.calls, 2);
 }
 
+TEST_F(DialogTest, RemoveControlKeepsOrderAndIndices) {
+  CDXUTDialog d;
+  Prepare(d);
+  d.AddButton(1, u"a", 0, 0, 10, 10);
+  d.AddStatic(2, u"b", 0, 0, 10, 10);
+  d.AddButton(2, u"c", 0, 0, 10, 10);
+  d.AddButton(3, u"d", 0, 0, 10, 10, 0, true);
+  d.RemoveControl(2);  // every control with the ID
+  ASSERT_EQ(d.GetNumControls(), 2);
+  EXPECT_EQ(d.GetControlByIndex(0)->GetID(), 1);
+  EXPECT_EQ(d.GetControlByIndex(1)->GetID(), 3);
+  EXPECT_EQ(d.GetControlByIndex(1)->m_Index, 1u);
+  d.FocusDefaultControl();
+  EXPECT_EQ(CDXUTDialog::GetFocusedControl(), d.GetControl(3));
+  d.Refresh();  // forgets focus and hover
+  EXPECT_EQ(CDXUTDialog::GetFocusedControl(), nullptr);
+}
+
 TEST_F(DialogTest, RemovedFocusedControlLeavesNoDanglingFocus) {
   CDXUTDialog d;
   Prepare(d);
