@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "animation/TimeLine.h"
+#include "core/Globals.h"
 #include "scene/SceneObjects.h"
+#include "values/ValuesManager.h"
 #include "timeline_test_util.h"
 
 namespace {
@@ -248,7 +250,11 @@ TEST(TimeLineInterpolate, PostProcessSubtractsTheSegmentOffset) {
 }
 
 TEST(TimeLineInterpolate, WithoutAnEvaluatorValuesPassUnchanged) {
-  ASSERT_EQ(ActiveValueScripts(), nullptr);
+  struct NoEvaluator {
+    ValueScriptEvaluator* saved = ActiveValueScripts();
+    NoEvaluator() { SetActiveValueScripts(nullptr); }
+    ~NoEvaluator() { SetActiveValueScripts(saved); }
+  } none;
   CMesh mesh;
   TimeLine* t = mesh.CreateTimeLine();
   mesh.params.extraValue = 3;
@@ -256,4 +262,24 @@ TEST(TimeLineInterpolate, WithoutAnEvaluatorValuesPassUnchanged) {
   t->InsertKey(0, 1);
   t->Interpolate(0, 0, 0, 40);
   EXPECT_EQ(mesh.params.extraValue, 3.0f);
+}
+
+// In the program the timelines run the scripts of the values manager.
+TEST(TimeLineInterpolate, TheProgramsValuesManagerDrivesTheTimelines) {
+  ASSERT_EQ(ActiveValueScripts(), &g_ValuesManager.Evaluator());
+  ValueScript& slot = g_ValuesManager.Scripts().slots[7];
+  ValueScriptEvaluator& ev = g_ValuesManager.Evaluator();
+  const float savedFactor = ev.factor;
+  slot.Clear();
+  slot.Add(OP_FACTOR_TEN);
+  slot.Add(OP_ADD_FACTOR);
+  CLightObject light;
+  TimeLine* t = light.CreateTimeLine();
+  light.radius = 1;
+  light.radiusLink = 7;
+  t->InsertKey(0, 1);
+  t->Interpolate(0, 0, 0, 40);
+  EXPECT_EQ(light.radius, 11.0f);
+  slot.Clear();
+  ev.factor = savedFactor;
 }

@@ -6,6 +6,8 @@
 
 #include "animation/TimeLine.h"
 #include "io/Utf16.h"
+#include "core/Globals.h"
+#include "scene/SceneManager.h"
 #include "scene/SceneObjects.h"
 
 namespace {
@@ -190,4 +192,15 @@ TEST(SceneObjects, ReleasingMeshResourcesKeepsParametersAndTimeline) {
   EXPECT_EQ(mesh.params.iPos[1], 4.0f);
   ASSERT_NE(mesh.timeLine, nullptr);
   EXPECT_EQ(mesh.timeLine->GetKeyCount(), 1);
+}
+
+// The program's scene starts with its fixed objects, of the classes their
+// kinds make, each able to take keys.
+TEST(SceneObjects, TheProgramsFixedObjectsHaveTheirClasses) {
+  ASSERT_GE(g_SceneManager.GetObjectCount(), 4);
+  EXPECT_NE(dynamic_cast<CLightObject*>(g_SceneManager.GetObject(0)), nullptr);
+  EXPECT_NE(dynamic_cast<CCameraObject*>(g_SceneManager.GetObject(1)), nullptr);
+  EXPECT_NE(dynamic_cast<CSkyBoxObject*>(g_SceneManager.GetObject(2)), nullptr);
+  EXPECT_NE(dynamic_cast<CPostProcessObject*>(g_SceneManager.GetObject(3)), nullptr);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(g_SceneManager.GetObject(i)->parent, -1);
 }
