@@ -93,7 +93,7 @@ class RecDevice final : public RecordingDevice {
       e->value = color;
       e->index = static_cast<int>(flags);
       e->values = {z};
-      e->surface = targets_[0];
+      e->surface = targets_[0].get();
     }
     return S_OK;
   }
@@ -116,7 +116,7 @@ class RecDevice final : public RecordingDevice {
     if (surface && !(surface->GetDesc().usage & USAGE_RENDERTARGET)) return ERR_INVALIDCALL;
     if (RecordedEvent* e = Push(EvKind::SetRenderTarget)) {
       e->index = index;
-      e->surface = surface;
+      e->surface = surface.get();
     }
     targets_[static_cast<std::size_t>(index)] = std::move(surface);
     return S_OK;
@@ -147,6 +147,7 @@ class RecDevice final : public RecordingDevice {
     if (!detail::ValidTextureArgs(w, h, levels, usage, format, pool, settings_.caps.maxTextureWidth)) return ERR_INVALIDCALL;
     if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::Texture)) return ERR_INVALIDCALL;
     *out = std::make_shared<detail::TextureImpl>(w, h, levels, usage, format, pool);
+    Track(*out);
     return S_OK;
   }
   HRESULT CreateCubeTexture(int edge, int levels, std::uint32_t usage, Format format, Pool pool,
@@ -157,6 +158,7 @@ class RecDevice final : public RecordingDevice {
     if (!detail::ValidTextureArgs(edge, edge, levels, usage, format, pool, settings_.caps.maxTextureWidth)) return ERR_INVALIDCALL;
     if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::CubeTexture)) return ERR_INVALIDCALL;
     *out = std::make_shared<detail::CubeTextureImpl>(edge, levels, usage, format, pool);
+    Track(*out);
     return S_OK;
   }
   HRESULT CreateVertexBuffer(std::size_t bytes, std::uint32_t usage, Pool pool,
@@ -165,6 +167,7 @@ class RecDevice final : public RecordingDevice {
     out->reset();
     if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
     *out = std::make_shared<detail::VertexBufferImpl>(bytes, usage, pool);
+    Track(*out);
     return S_OK;
   }
   HRESULT CreateIndexBuffer(std::size_t bytes, std::uint32_t usage, IndexFormat format, Pool pool,
@@ -173,6 +176,7 @@ class RecDevice final : public RecordingDevice {
     out->reset();
     if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
     *out = std::make_shared<detail::IndexBufferImpl>(bytes, usage, format, pool);
+    Track(*out);
     return S_OK;
   }
   HRESULT CreateVertexDeclaration(const VertexElement* elements, std::size_t count,
@@ -287,8 +291,24 @@ class RecDevice final : public RecordingDevice {
     return S_OK;
   }
 
+  int LiveDefaultPoolResources() const override {
+    int n = 0;
+    for (const auto& w : defaultPool_) n += w.expired() ? 0 : 1;
+    return n;
+  }
+  template <class T>
+  void Track(const std::shared_ptr<T>& r) {
+    if (r->GetPool() != Pool::Default) return;
+    // Forget the dead ones first so the list stays as long as the live set.
+    defaultPool_.erase(std::remove_if(defaultPool_.begin(), defaultPool_.end(),
+                                      [](const std::weak_ptr<Resource>& w) { return w.expired(); }),
+                       defaultPool_.end());
+    defaultPool_.push_back(r);
+  }
+
   HRESULT Reset(int w, int h) override {
     if (w < 1 || h < 1) return ERR_INVALIDCALL;
+    if (settings_.strictReset && LiveDefaultPoolResources() > 0) return ERR_INVALIDCALL;
     width_ = w;
     height_ = h;
     backBuffer_->SetSize(w, h);
@@ -311,6 +331,7 @@ class RecDevice final : public RecordingDevice {
  private:
   int width_, height_;
   Settings settings_;
+  std::vector<std::weak_ptr<Resource>> defaultPool_;
   std::vector<RecordedEvent> events_;
   bool recording_ = true;
   bool inScene_ = false;
@@ -404,7 +425,7 @@ void RecEffect::OnParameterChanged(int param) {
                                                                         : BitsFloat(w);
   }
   e->text = p.text;
-  e->texture = p.texture;
+  e->texture = p.texture.get();
 }
 
 bool RecEffect::BackendTechniqueValid(int tech) const {

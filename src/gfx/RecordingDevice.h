@@ -45,8 +45,10 @@ struct RecordedEvent {
   int index = 0;
   std::vector<float> values;
   std::string text;
-  std::shared_ptr<BaseTexture> texture;
-  std::shared_ptr<Surface> surface;
+  // Identity only: the record holds no reference, so it never keeps a
+  // resource alive (a released one may leave a dangling address here).
+  const BaseTexture* texture = nullptr;
+  const Surface* surface = nullptr;
   PrimitiveType primitive = PrimitiveType::TriangleList;
   std::vector<std::uint8_t> vertices;  // DrawPrimitiveUP: the vertices as given
   bool indexed = false;
@@ -63,6 +65,8 @@ class RecordingDevice : public Device {
     bool cubeRenderTargets = true;
     bool failBeginScene = false;
     bool failTextureCreation = false;
+    // Reset fails (ERR_INVALIDCALL) while default-pool resources live.
+    bool strictReset = false;
     // Techniques named here are invalid (as if their shaders did not compile).
     std::vector<std::string> invalidTechniques;
   };
@@ -72,6 +76,11 @@ class RecordingDevice : public Device {
   virtual void ClearEvents() = 0;
   // Turns recording of events off (benchmarks) or on.
   virtual void SetRecording(bool on) = 0;
+
+  // Default-pool resources (render targets, dynamic buffers) created here and
+  // still alive: the device-lost callback must bring this to 0, as a
+  // Direct3D reset required.
+  virtual int LiveDefaultPoolResources() const = 0;
 
   // Conveniences over Events().
   std::vector<const RecordedEvent*> Find(RecordedEvent::Kind kind, std::string_view name = {}) const;

@@ -313,7 +313,7 @@ TEST_F(RecordingFixture, ParameterBlocksRecordApplyAndFree) {
   EXPECT_EQ(t, white);
   // Applying reaches the effect like setting does.
   EXPECT_EQ(dev->LastParameter("g_fA")->values, std::vector<float>{4.0f});
-  EXPECT_EQ(dev->LastParameter("g_txScene")->texture, white);
+  EXPECT_EQ(dev->LastParameter("g_txScene")->texture, white.get());
 
   // Freed blocks drop their texture references and their handles die.
   long before = white.use_count();
@@ -357,7 +357,6 @@ TEST(RecordingDevice, RenderTargetsAndCaps) {
   LockedRect lr;
   EXPECT_TRUE(Failed(rt->LockRect(0, &lr, 0)));
   std::weak_ptr<Texture> weak = rt;
-  dev->ClearEvents();  // the record holds the surfaces it saw
   rt.reset();
   EXPECT_FALSE(weak.expired());
   s.reset();
@@ -371,6 +370,23 @@ TEST(RecordingDevice, RenderTargetsAndCaps) {
   EXPECT_EQ(dev->GetDeviceCaps().numSimultaneousRTs, 2);
   dev->GetSettings().failBeginScene = true;
   EXPECT_TRUE(Failed(dev->BeginScene()));
+}
+
+TEST(RecordingDevice, CountsLiveDefaultPoolResourcesForReset) {
+  auto dev = CreateRecordingDevice(64, 32);
+  dev->GetSettings().strictReset = true;
+  std::shared_ptr<Texture> rt, managed;
+  std::shared_ptr<VertexBuffer> vb;
+  ASSERT_EQ(dev->CreateTexture(64, 32, 1, USAGE_RENDERTARGET, Format::A8R8G8B8, Pool::Default, &rt), S_OK);
+  ASSERT_EQ(dev->CreateVertexBuffer(176, USAGE_DYNAMIC, Pool::Default, &vb), S_OK);
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, Format::A8R8G8B8, Pool::Managed, &managed), S_OK);
+  EXPECT_EQ(dev->LiveDefaultPoolResources(), 2);
+  EXPECT_EQ(dev->Reset(128, 64), ERR_INVALIDCALL);
+  rt.reset();
+  vb.reset();
+  EXPECT_EQ(dev->LiveDefaultPoolResources(), 0);
+  EXPECT_EQ(dev->Reset(128, 64), S_OK);  // managed resources may stay
+  EXPECT_EQ(dev->GetBackBufferDesc().width, 128);
 }
 
 TEST(RecordingDevice, ManagedTextureLockAndRGBA) {
