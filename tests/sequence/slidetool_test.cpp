@@ -12,6 +12,7 @@
 #include "SlideTool.h"
 #include "animation/Keys.h"
 #include "animation/TimeLineFormat.h"
+#include "core/Globals.h"
 #include "effects/DeviceManager.h"
 #include "effects/PostProcessManager.h"
 #include "effects/SectionFormat.h"
@@ -20,6 +21,7 @@
 #include "io/BinaryIO.h"
 #include "io/Utf16.h"
 #include "scene/SceneFormat.h"
+#include "sequence/SequenceManager.h"
 #include "sequence/SlideRecord.h"
 
 namespace {
@@ -369,4 +371,27 @@ TEST(SlideTool, CommandLineRoundTrip) {
   EXPECT_NE(run(tool + " check " + slide.string() + " > /dev/null"), 0);
   EXPECT_NE(run(tool + " frobnicate " + slide.string()), 0);
   std::filesystem::remove_all(dir);
+}
+
+TEST(SlideTool, SlideSavedByThePlayerRoundTripsWithoutFaults) {
+  // The player's own writer: every manager's Write, in the slide order.
+  g_PostProcessManager.ApplyCombination(PostProcessCombination::EdgeGlow);
+  g_PostProcessManager.SyncRecords();
+  g_SkyBoxManager.LoadSkyBox(8);
+  std::ostringstream os;
+  ASSERT_TRUE(g_SequenceManager.SaveSlideTo(os));
+  const std::string slide = os.str();
+  std::vector<slidetool::Problem> warnings;
+  const auto fault = slidetool::Check(slide, &warnings);
+  EXPECT_FALSE(fault) << fault->offset << ": " << fault->reason;
+  EXPECT_TRUE(warnings.empty());
+  EXPECT_EQ(RoundTrip(slide), slide);
+  const auto d = slidetool::Dump(slide);
+  const auto& sections = d.doc.Find("sections")->Items();
+  ASSERT_EQ(sections.size(), 7u);
+  EXPECT_EQ(sections[0].Find("currentIndex")->AsInt(0, 10), 8);
+  EXPECT_EQ(sections[2].Find("records")->Items()[0].Find("effect")->AsInt(0, 30), 13);
+  g_PostProcessManager.ClearActiveList();
+  g_PostProcessManager.SyncRecords();
+  g_SkyBoxManager.LoadSkyBox(0);
 }
