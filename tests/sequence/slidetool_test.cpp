@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "Json.h"
 #include "SlideTool.h"
 #include "animation/Keys.h"
