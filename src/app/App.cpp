@@ -15,6 +15,8 @@
 #include "effects/SkyBoxManager.h"
 #include "framework/Framework.h"
 #include "gfx/Device.h"
+#include "gfx/Font.h"
+#include "gfx/Sprite.h"
 #include "gui/Gui.h"
 #include "io/BinaryIO.h"
 #include "io/Log.h"
@@ -31,10 +33,15 @@ constexpr std::uint32_t kClearColor = 0x000A1428;
 
 char g_overlay[3][160];
 
-// The three overlay lines with the device manager's first font and sprite.
-// Text drawing arrives with the device manager's fonts; the lines are kept
-// current so they can be checked until then.
-void DrawOverlayText(gfx::Device*) {}
+// The three overlay lines with the device manager's first font and sprite,
+// yellow, 15 pixels apart from (320, 5).
+void DrawOverlayText() {
+  gfx::Font* font = g_DeviceManager.GetFont(0);
+  gfx::Sprite* sprite = g_DeviceManager.GetSprite();
+  if (!font || !sprite) return;
+  const gfx::Color yellow(1.0f, 1.0f, 0.0f, 1.0f);
+  for (int i = 0; i < 3; ++i) sprite->DrawText(*font, std::string_view(g_overlay[i]), 320.0f, 5.0f + 15.0f * i, yellow);
+}
 
 }  // namespace
 
@@ -113,7 +120,7 @@ void OnFrameRender(gfx::Device* device, double /*time*/, float elapsed, void* /*
     Trace().Add("scene.render");
     if (!g_bGuiHidden) {
       Trace().Add("panels.refresh");
-      if (g_AnimationManager.IsPanelDirty()) g_AnimationManager.UpdatePanel();
+      g_AnimationManager.OnRender();
       if (g_SoundManager.IsPanelDirty()) g_SoundManager.UpdateSoundPanel();
     }
     Trace().Add("values.update");
@@ -141,7 +148,7 @@ void OnFrameRender(gfx::Device* device, double /*time*/, float elapsed, void* /*
     std::snprintf(g_overlay[1], sizeof g_overlay[1], "%s", fw::GetDeviceStats());
     std::snprintf(g_overlay[2], sizeof g_overlay[2], "%3d - %3d - %3d", g_PointerX, g_PointerY,
                   g_SequenceManager.SlideCellAt(g_PointerX, g_PointerY));
-    DrawOverlayText(device);
+    DrawOverlayText();
   }
   Trace().Add("endscene");
   device->EndScene();

@@ -1,6 +1,12 @@
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
 #include "gfx/Device.h"
+#include "gfx/Font.h"
+#include "gfx/Sprite.h"
+#include "io/Log.h"
+
+DeviceManager::DeviceManager() = default;
+DeviceManager::~DeviceManager() = default;
 
 bool DeviceManager::IsDeviceAcceptable(const fw::DeviceCaps&, const char*, const char*, bool, void*) {
   return true;
@@ -9,15 +15,31 @@ bool DeviceManager::IsDeviceAcceptable(const fw::DeviceCaps&, const char*, const
 bool DeviceManager::ModifyDeviceSettings(fw::DeviceSettings*, const fw::DeviceCaps&, void*) { return true; }
 
 fw::HRESULT DeviceManager::OnCreateDevice(gfx::Device* device, const gfx::BackBufferDesc&, void*) {
-  if (device) g_DeviceManager.SetRenderTargetCount(device->GetDeviceCaps().numSimultaneousRTs);
+  DeviceManager& self = g_DeviceManager;
+  if (device) self.SetRenderTargetCount(device->GetDeviceCaps().numSimultaneousRTs);
+  std::string error;
+  self.m_fontA = gfx::Font::Create("Arial", 15, 700, false, &error);
+  self.m_fontB = gfx::Font::Create("Arial", 15, 700, true, &error);
+  if (!self.m_fontA || !self.m_fontB) Log("No font for the overlay: " + error + "\n");
   return 0;
 }
 
-fw::HRESULT DeviceManager::OnResetDevice(gfx::Device*, const gfx::BackBufferDesc&, void*) { return 0; }
+fw::HRESULT DeviceManager::OnResetDevice(gfx::Device* device, const gfx::BackBufferDesc&, void* userContext) {
+  auto* self = static_cast<DeviceManager*>(userContext ? userContext : &g_DeviceManager);
+  if (!device) return 0;
+  std::string error;
+  self->m_sprite = gfx::Sprite::Create(*device, &error);
+  if (!self->m_sprite) Log("No sprite: " + error + "\n");
+  return 0;
+}
 
-void DeviceManager::OnLostDevice(void*) {}
+void DeviceManager::OnLostDevice(void*) { g_DeviceManager.m_sprite.reset(); }
 
-void DeviceManager::OnDestroyDevice(void*) {}
+void DeviceManager::OnDestroyDevice(void*) {
+  g_DeviceManager.m_sprite.reset();
+  g_DeviceManager.m_fontA.reset();
+  g_DeviceManager.m_fontB.reset();
+}
 
 void DeviceManager::DrawFinalImage(gfx::Device* device, int, int, int, int) {
   if (device) device->BeginScene();

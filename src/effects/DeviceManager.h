@@ -3,6 +3,7 @@
 // slide section is the base's panel preferences only. (Resources arrive with
 // the renderer; this is the state and persistence.)
 #include <cstdint>
+#include <memory>
 
 #include "core/MVObject.h"
 #include "framework/Framework.h"
@@ -11,6 +12,8 @@
 
 namespace gfx {
 class Device;
+class Font;
+class Sprite;
 }
 
 // Toggled by the panel's "View Selected" button; read by the scene renderer.
@@ -18,7 +21,8 @@ extern bool g_bViewSelected;
 
 class DeviceManager : public MVObject {
  public:
-  DeviceManager() = default;
+  DeviceManager();
+  ~DeviceManager() override;
 
   std::int32_t GetType() const override { return MV_TYPE_DEVICE; }
   // Write and Read are the base's: panel preferences only.
@@ -52,6 +56,11 @@ class DeviceManager : public MVObject {
   static void OnLostDevice(void* userContext);
   static void OnDestroyDevice(void* userContext);
 
+  // Font A (overlay text) and font B (layer text), made with the device;
+  // the sprite that draws them, made on every reset. Null until then.
+  gfx::Font* GetFont(int index) const { return index == 0 ? m_fontA.get() : index == 1 ? m_fontB.get() : nullptr; }
+  gfx::Sprite* GetSprite() const { return m_sprite.get(); }
+
   // Composition of the finished frame into (x, y, width, height) of the
   // back buffer. It begins the scene that the frame's last step ends.
   void DrawFinalImage(gfx::Device* device, int x, int y, int width, int height);
@@ -61,6 +70,9 @@ class DeviceManager : public MVObject {
   std::int32_t m_viewHeight = 400;
   CDXUTDialog m_Panel;
   fw::CD3DSettingsDlg m_SettingsDialog;
+  std::unique_ptr<gfx::Font> m_fontA;
+  std::unique_ptr<gfx::Font> m_fontB;
+  std::unique_ptr<gfx::Sprite> m_sprite;
   int m_passCount = 1;
   int m_targetsPerPass = 3;
 };
