@@ -6,6 +6,9 @@
 
 #include "app/App.h"
 #include "core/Globals.h"
+#include "effects/DeviceManager.h"
+#include "gfx/Font.h"
+#include <cstring>
 #include "effects/RenderTargetChain.h"
 #include "framework/Framework.h"
 #include "gfx/RecordingDevice.h"
@@ -309,5 +312,83 @@ TEST(Headless, TheClearColourReadsBack) {
   EXPECT_EQ(pixel[1], 20);
   EXPECT_EQ(pixel[2], 40);
   EXPECT_EQ(fw::GetExitCode(), 0);
+  fw::ResetState();
+}
+
+TEST(Overlay, ThreeYellowLinesWhenTheGuiIsShownAndNoneWhenHidden) {
+  TempWorkDir dir;
+  auto device = gfx::CreateRecordingDevice(1920, 1080);
+  const gfx::BackBufferDesc bb = device->GetBackBufferDesc();
+  ASSERT_EQ(DeviceManager::OnCreateDevice(device.get(), bb, nullptr), 0);
+  ASSERT_EQ(DeviceManager::OnResetDevice(device.get(), bb, &g_DeviceManager), 0);
+  ASSERT_NE(g_DeviceManager.GetFont(0), nullptr) << "no font: is fonts-liberation2 installed?";
+  ASSERT_NE(g_DeviceManager.GetSprite(), nullptr);
+  EXPECT_EQ(g_DeviceManager.GetFont(0)->Weight(), 700);
+
+  g_bGuiHidden = true;
+  device->ClearEvents();
+  OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+  EXPECT_TRUE(device->Find(gfx::RecordedEvent::Kind::Draw).empty());
+
+  g_bGuiHidden = false;
+  device->ClearEvents();
+  OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+  const auto draws = device->Find(gfx::RecordedEvent::Kind::Draw);
+  // One batch per line with text; without a running framework the two
+  // statistics lines are empty.
+  std::size_t lines = 0;
+  for (int i = 0; i < 3; ++i) lines += mv::app::OverlayLine(i)[0] != '\0';
+  ASSERT_GE(lines, 1u);
+  ASSERT_EQ(draws.size(), lines);
+  const gfx::RecordedEvent* color = device->LastParameter("g_vColor");
+  ASSERT_NE(color, nullptr);
+  EXPECT_EQ(color->values, (std::vector<float>{1.0f, 1.0f, 0.0f, 1.0f}));
+  // The pointer line is the third: its glyphs start near x = 320 and
+  // within the line that begins 30 pixels below y = 5.
+  float v[2];
+  std::memcpy(v, draws.back()->vertices.data(), sizeof v);
+  EXPECT_NEAR(v[0], 320.0f, 8.0f);
+  EXPECT_GE(v[1], 35.0f - 1.0f);
+  EXPECT_LT(v[1], 50.0f);
+  DeviceManager::OnLostDevice(nullptr);
+  DeviceManager::OnDestroyDevice(nullptr);
+}
+
+TEST(Headless, OverlayTextReachesTheScreenInYellow) {
+  TempWorkDir dir;
+  std::filesystem::create_directories("media");
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  static int yellow = 0, elsewhere = 0;
+  fw::ResetState();
+  fw::SetHeadless(true);
+  fw::SetFixedTimeStep(0.04);
+  fw::SetFrameLimit(2, 0);
+  fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice);
+  fw::SetCallbackDeviceReset(&DeviceManager::OnResetDevice, &g_DeviceManager);
+  fw::SetCallbackDeviceLost(&DeviceManager::OnLostDevice);
+  fw::SetCallbackDeviceDestroyed(&DeviceManager::OnDestroyDevice);
+  fw::SetCallbackFrameRender([](gfx::Device* device, double t, float e, void* ctx) {
+    g_bGuiHidden = false;
+    OnFrameRender(device, t, e, ctx);
+    std::vector<std::uint8_t> rgba(1920 * 1080 * 4);
+    if (!fw::ReadBackBuffer(rgba.data(), rgba.size())) return;
+    yellow = elsewhere = 0;
+    for (int y = 0; y < 1080; ++y)
+      for (int x = 0; x < 1920; ++x) {
+        const std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * 1920 + x) * 4];
+        const bool isYellow = p[0] > 200 && p[1] > 200 && p[2] < 80;
+        if (!isYellow) continue;
+        if (x >= 318 && y >= 3 && y < 5 + 3 * 15 + 4)
+          ++yellow;
+        else
+          ++elsewhere;
+      }
+  });
+  fw::Init(false, false, nullptr, false);
+  if (fw::CreateWindow("Morvane Player") < 0 || fw::CreateDevice(false, 1920, 1080) < 0)
+    GTEST_SKIP() << "no headless GL context here";
+  fw::MainLoop();
+  EXPECT_GT(yellow, 200);  // three lines of glyphs
+  EXPECT_EQ(elsewhere, 0);
   fw::ResetState();
 }
