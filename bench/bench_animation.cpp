@@ -4,9 +4,7 @@
 // the allocations made while frames run (expected: none).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 #include <string>
 
 #include "animation/AnimationManager.h"
@@ -14,33 +12,7 @@
 #include "scene/SceneManager.h"
 #include "values/Sources.h"
 #include "values/ValueScript.h"
-
-namespace {
-std::atomic<long long> g_allocations{0};
-}  // namespace
-
-void* operator new(std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(n ? n : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -126,20 +98,20 @@ struct Show {
 };
 
 void RunFrames(benchmark::State& state, std::int32_t framesPerKey) {
-  const long long setupStart = g_allocations.load();
+  const long long setupStart = mv::bench::Allocations();
   Show show(framesPerKey);
-  const long long setupAllocations = g_allocations.load() - setupStart;
+  const long long setupAllocations = mv::bench::Allocations() - setupStart;
   ValueScriptEvaluator* previous = ActiveValueScripts();
   SetActiveValueScripts(&show.evaluator);
   long long frames = 0;
-  const long long before = g_allocations.load();
+  const long long before = mv::bench::Allocations();
   for (auto _ : state) {
     show.sources.Sequencer += 0.04f;
     show.anim.Update(0.04f, false);
     benchmark::DoNotOptimize(show.scene.GetObject(4));
     ++frames;
   }
-  const long long allocations = g_allocations.load() - before;
+  const long long allocations = mv::bench::Allocations() - before;
   SetActiveValueScripts(previous);
   state.counters["objects"] = show.scene.GetObjectCount();
   state.counters["frames_per_key"] = framesPerKey;

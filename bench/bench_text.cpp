@@ -3,32 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include "gfx/Dds.h"
 #include "gfx/Font.h"
 #include "gfx/TextMesh.h"
-
-namespace {
-
-// Counts operator new calls so the steady-state frame can show it makes none.
-std::atomic<long> g_allocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-// GCC pairs the free below with the malloc above only by looking; the
-// pairing is correct.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -52,13 +33,13 @@ void BM_OverlayTextLayout(benchmark::State& state) {
     ++frame;
   };
   for (int i = 0; i < 2000; ++i) layout();  // every digit seen, atlas warm
-  const long before = g_allocations.load();
+  const long before = mv::bench::Allocations();
   for (auto _ : state) {
     layout();
     benchmark::DoNotOptimize(quads.data());
   }
   state.counters["new_per_frame"] =
-      benchmark::Counter(double(g_allocations.load() - before) / double(state.iterations()));
+      benchmark::Counter(double(mv::bench::Allocations() - before) / double(state.iterations()));
   state.counters["quads"] = double(quads.size());
 }
 BENCHMARK(BM_OverlayTextLayout);

@@ -4,43 +4,15 @@
 // while frames run (expected: none).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "animation/TimeLine.h"
 #include "scene/SceneObjects.h"
 #include "values/Sources.h"
 #include "values/ValueScript.h"
-
-namespace {
-std::atomic<long long> g_allocations{0};
-}  // namespace
-
-void* operator new(std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(n ? n : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -105,15 +77,15 @@ struct Scene {
 };
 
 void RunFrames(benchmark::State& state, bool scripts) {
-  const long long setupStart = g_allocations.load();
+  const long long setupStart = mv::bench::Allocations();
   Scene scene(scripts);
   // Non-zero: shows the counting operator new is the one in use.
-  const long long setupAllocations = g_allocations.load() - setupStart;
+  const long long setupAllocations = mv::bench::Allocations() - setupStart;
   ValueScriptEvaluator* previous = ActiveValueScripts();
   SetActiveValueScripts(&scene.evaluator);
   const float d = kFramesPerKey * kFrameMs;
   long long frame = 0;
-  long long allocationsBefore = g_allocations.load();
+  long long allocationsBefore = mv::bench::Allocations();
   for (auto _ : state) {
     const int key = static_cast<int>((frame / kFramesPerKey) % kKeys);
     const int next = key == kKeys - 1 ? key : key + 1;
@@ -123,7 +95,7 @@ void RunFrames(benchmark::State& state, bool scripts) {
     benchmark::DoNotOptimize(scene.meshes.front()->params.iPos[0]);
     ++frame;
   }
-  const long long allocations = g_allocations.load() - allocationsBefore;
+  const long long allocations = mv::bench::Allocations() - allocationsBefore;
   SetActiveValueScripts(previous);
   state.counters["objects"] = kObjects;
   state.counters["allocs_per_frame"] =
