@@ -235,6 +235,9 @@ bool MessageColor(int kind, gui::Color& color) {
 }  // namespace
 
 void SequenceManager::BuildPanels() {
+  // Building again replaces the controls rather than adding a second set.
+  m_messageDialog.RemoveAllControls();
+  m_panel.RemoveAllControls();
   m_messageDialog.Init(&g_DialogResourceManager);
   m_messageDialog.SetCallback(&SequenceManager::OnMessageEvent, this);
   m_messageDialog.SetTexture(1, u"media\\GUI\\Widget3.dds");

@@ -43,6 +43,12 @@ std::u16string Message() {
 class Show : public ::testing::Test {
  protected:
   void SetUp() override {
+    // ctest runs each test in a process of its own; when the whole program
+    // runs at once, start every test from an empty, paused show all the same.
+    std::string empty(13, '\0');
+    std::istringstream in(empty);
+    Seq().Read(in);
+    if (Seq().IsPlaying()) Seq().TogglePlay();
     std::filesystem::create_directories("media");
     Seq().BuildPanels();
     g_bGuiHidden = false;
@@ -303,6 +309,8 @@ TEST(Templates, InsertStartsTheNewSlideAsACopyOfTheChosenTemplate) {
   TempWorkDir dir;
   dir.Write("media/template/intro.slide", "template bytes");
   dir.Write("media/template/outro.slide", "other template");
+  std::istringstream empty(std::string(13, '\0'));
+  Seq().Read(empty);
   Seq().ScanTemplates();
   Seq().BuildPanels();
   auto* combo = static_cast<CDXUTComboBox*>(Seq().Panel().GetControl(SequenceManager::IDC_TEMPLATES, DXUT_CONTROL_COMBOBOX));
