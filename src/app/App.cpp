@@ -92,7 +92,7 @@ bool CloseApp() {
   Log("Close SoundManager...");
   g_SoundManager.Stop();
   Log("done\n");
-  // Post-process effects are released here once the chain loads them.
+  g_PostProcessManager.ReleaseEffects();
   Log("\nGUI Closed...\n");
   ObjectCatalog().Free();
   return true;
