@@ -1,4 +1,5 @@
 #include "audio/SoundManager.h"
+#include "audio/SoundSection.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -288,20 +289,20 @@ int SoundManager::ScanPlaylist() {
 std::ostream& SoundManager::Write(std::ostream& out) {
   MVObject::Write(out);
   if (!mv::io::Good(out)) return out;
-  mv::io::WriteBytes(out, m_szTrackPath, sizeof m_szTrackPath);
-  mv::io::WriteBool(out, m_bSoundEnabled);
-  mv::io::WriteI32(out, m_nVolume);
+  mv::audio::SoundSection section;
+  std::memcpy(section.trackPath, m_szTrackPath, sizeof section.trackPath);
+  section.enabled = m_bSoundEnabled ? 1 : 0;
+  section.volume = m_nVolume;
+  mv::audio::WriteSoundSection(out, section);
   return out;
 }
 
 std::istream& SoundManager::Read(std::istream& in) {
   MVObject::Read(in);
   if (!mv::io::Good(in)) return in;
-  char path[kTrackPathSize] = {};
-  bool enabled = false;
-  std::int32_t volume = 0;
-  bool complete = mv::io::ReadBytes(in, path, sizeof path) && mv::io::ReadBool(in, enabled) &&
-                  mv::io::ReadI32(in, volume);
+  mv::audio::SoundSection section;
+  const bool complete = mv::audio::ReadSoundSection(in, section);
+  char (&path)[kTrackPathSize] = section.trackPath;
   // Whatever the slide stored, it plays at full volume with sound on.
   m_nVolume = 255;
   m_bSoundEnabled = true;

@@ -1,12 +1,14 @@
 #include "SlideTool.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 
 #include "SlideToolInternal.h"
 #include "audio/SoundManager.h"
+#include "audio/SoundSection.h"
 #include "core/MVObject.h"
 #include "effects/SectionFormat.h"
 #include "effects/SkyBoxManager.h"
@@ -301,25 +303,46 @@ void BuildPostProcess(const Value& s, std::ostream& out, const std::string& path
 
 // --------------------------------------------------------------- sound section
 
-// The sound manager's section after its panel preferences (track path,
-// enabled byte, volume) has no record format of its own to share yet: it
-// travels as raw bytes of its fixed size.
-constexpr std::size_t kSoundFieldsSize = SoundManager::kTrackPathSize + 1 + 4;
-
+// The sound manager's section after its panel preferences: the track path
+// as text when it is plain (valid UTF-8 up to its terminator, zeros after
+// it), otherwise as raw bytes; the enabled byte; the volume.
 bool DumpSound(Reader& r, Value& s) {
   if (!DumpPanel(r, s, "sound")) return false;
   const std::size_t start = r.Pos();
-  std::string raw(kSoundFieldsSize, '\0');
-  if (!mv::io::ReadBytes(r.in, raw.data(), raw.size())) return r.Truncated(start, kSoundFieldsSize, "sound section");
-  s.Set("fieldsRaw", Value::String(ToHex(raw)));
+  mv::audio::SoundSection section;
+  if (!mv::audio::ReadSoundSection(r.in, section))
+    return r.Truncated(start, mv::audio::SoundSection::kSize, "sound section");
+  const std::string_view all(section.trackPath, sizeof section.trackPath);
+  const std::size_t length = mv::io::Length8(section.trackPath, sizeof section.trackPath);
+  const bool plain = length < all.size() && all.find_first_not_of('\0', length) == std::string_view::npos &&
+                     mv::io::IsValidUtf8(all.substr(0, length));
+  if (plain)
+    s.Set("track", Value::String(std::string(all.substr(0, length))));
+  else
+    s.Set("trackRaw", Value::String(ToHex(all)));
+  r.CheckBoolByte(start + mv::audio::SoundSection::kTrackPathSize, section.enabled, "sound enabled");
+  s.Set("enabled", Value::Int(section.enabled));
+  s.Set("volume", Value::Int(section.volume));
   return true;
 }
 
 void BuildSound(const Value& s, std::ostream& out, const std::string& path) {
   BuildPanel(s, out, path);
-  const std::string raw = GetHex(s, "fieldsRaw", path);
-  if (raw.size() != kSoundFieldsSize) throw BuildError(path + ".fieldsRaw: " + std::to_string(kSoundFieldsSize) + " bytes expected");
-  out.write(raw.data(), static_cast<std::streamsize>(raw.size()));
+  mv::audio::SoundSection section;
+  if (Optional(s, "trackRaw")) {
+    const std::string bytes = GetHex(s, "trackRaw", path);
+    if (bytes.size() != sizeof section.trackPath)
+      throw BuildError(path + ".trackRaw: " + std::to_string(sizeof section.trackPath) + " bytes expected");
+    std::memcpy(section.trackPath, bytes.data(), bytes.size());
+  } else {
+    const Value& track = Member(s, "track", path);
+    if (!track.IsString() || track.Text().size() >= sizeof section.trackPath)
+      throw BuildError(path + ".track: a string shorter than " + std::to_string(sizeof section.trackPath) + " bytes expected");
+    mv::io::CopyToFixed(section.trackPath, sizeof section.trackPath, track.Text());
+  }
+  section.enabled = GetU8(s, "enabled", path);
+  section.volume = GetI32(s, "volume", path);
+  mv::audio::WriteSoundSection(out, section);
 }
 
 // ------------------------------------------------------------- the containers
