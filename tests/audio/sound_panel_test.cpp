@@ -103,7 +103,9 @@ TEST_F(SoundPanel, LayoutAndStartState) {
     EXPECT_EQ(control->GetY(), c.y);
     EXPECT_EQ(control->GetWidth(), c.w);
     EXPECT_EQ(control->GetHeight(), c.h);
-    if (c.text) EXPECT_EQ(std::u16string(static_cast<CDXUTStatic*>(control)->GetText()), c.text);
+    if (c.text) {
+      EXPECT_EQ(std::u16string(static_cast<CDXUTStatic*>(control)->GetText()), c.text);
+    }
   }
   EXPECT_EQ(panel->GetComboBox(608)->GetHotkey(), UINT('S'));
   int lo, hi;

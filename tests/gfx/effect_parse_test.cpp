@@ -209,7 +209,9 @@ TEST(EffectParse, NonAsciiInCommentsAndBasicStringsOnly) {
              {"include =+[\"ligh\xcd\x83||\"]\n", 0}};
   for (const auto& b : bad) {
     EXPECT_FALSE(ParseEffectFile(b.text, "u.fxo", nullptr, &err)) << b.text;
-    if (b.line) EXPECT_EQ(err.rfind("u.fxo:" + std::to_string(b.line) + ":", 0), 0u) << err;
+    if (b.line) {
+      EXPECT_EQ(err.rfind("u.fxo:" + std::to_string(b.line) + ":", 0), 0u) << err;
+    }
   }
 }
 

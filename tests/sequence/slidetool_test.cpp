@@ -239,7 +239,9 @@ TEST(SlideTool, EveryPrefixRoundTripsAndTruncationsAreFaults) {
     // Cut right after the animation section: the values section is only missing.
     const bool onlyValuesMissing = n == slide.size() - 13;
     EXPECT_EQ(fault.has_value(), !onlyValuesMissing) << n;
-    if (fault) EXPECT_LE(fault->offset, n) << n;
+    if (fault) {
+      EXPECT_LE(fault->offset, n) << n;
+    }
   }
 }
 
