@@ -13,11 +13,6 @@
 #include "sequence/SequenceManager.h"
 #include "sequence/SlideRecord.h"
 
-// The managers are the program's globals; building the scene manager's font
-// list leaves fontconfig's own cache allocated until exit, which is not a
-// leak of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);
   // The inspector tells the files apart by their first tag.

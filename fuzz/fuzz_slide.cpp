@@ -32,11 +32,6 @@ void CheckPostProcessRoundTrip() {
 
 }  // namespace
 
-// The managers are the program's globals; building the scene manager's font
-// list leaves fontconfig's own cache allocated until exit, which is not a
-// leak of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   {

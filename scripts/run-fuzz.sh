@@ -6,6 +6,8 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMV_FUZZ=ON \
   -DMV_TESTS=OFF -DMV_BENCH=OFF >/dev/null
 cmake --build build-fuzz
+# Leaks of the system libraries the program keeps for its whole life.
+export LSAN_OPTIONS="suppressions=$(pwd)/fuzz/lsan.supp:print_suppressions=0"
 status=0
 for f in build-fuzz/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
