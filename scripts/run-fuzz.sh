@@ -17,6 +17,7 @@ for f in build-fuzz/fuzz/fuzz_*; do
   echo "== $name (${SECONDS_EACH}s)"
   dirs=("build-fuzz/corpus-$name")
   [ -d "$corpus" ] && dirs+=("$corpus")
-  "$f" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=10 "${dirs[@]}" || status=1
+  "$f" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=10 \
+    -artifact_prefix="build-fuzz/$name-" "${dirs[@]}" || status=1
 done
 exit $status
