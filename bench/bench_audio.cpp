@@ -14,7 +14,7 @@
 
 #include "audio/SoundManager.h"
 #include "audio/SoundSystem.h"
-#include "audio/SpectrumAnalysis.h"
+#include "audio/BandAnalysis.h"
 #include "core/Globals.h"
 
 using namespace mv::audio;

@@ -11,7 +11,7 @@
 
 #include "audio/RecordingLine.h"
 #include "audio/SoundSystem.h"
-#include "audio/SpectrumAnalysis.h"
+#include "audio/BandAnalysis.h"
 #include "core/MVObject.h"
 #include "gui/Dialog.h"
 #include "gui/GuiTypes.h"

@@ -9,7 +9,7 @@
 #include "AudioFixtures.h"
 #include "audio/Decoders.h"
 #include "audio/SoundSystem.h"
-#include "audio/SpectrumAnalysis.h"
+#include "audio/BandAnalysis.h"
 
 using namespace mv::audio;
 using audiotest::kBinHz;

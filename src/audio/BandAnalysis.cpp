@@ -1,4 +1,4 @@
-#include "audio/SpectrumAnalysis.h"
+#include "audio/BandAnalysis.h"
 
 #include <algorithm>
 #include <cmath>

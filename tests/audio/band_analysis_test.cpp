@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "audio/SpectrumAnalysis.h"
+#include "audio/BandAnalysis.h"
 
 using namespace mv::audio;
 
