@@ -361,8 +361,9 @@ class Device {
   // the file, the line and what is wrong. A technique whose shaders do not
   // compile leaves the effect loaded with that technique invalid; its
   // compile log goes to `errors` too.
-  virtual HRESULT CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out,
-                                       std::string* errors = nullptr) = 0;
+  // Reads the file (at most 1 MiB) and hands its text to CreateEffectFromMemory.
+  HRESULT CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out,
+                               std::string* errors = nullptr);
   virtual HRESULT CreateEffectFromMemory(std::string_view text, const std::string& sourceName,
                                          std::shared_ptr<Effect>* out, std::string* errors = nullptr) = 0;
 

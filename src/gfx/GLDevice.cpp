@@ -395,17 +395,6 @@ class GLDeviceImpl final : public Device {
   HRESULT DrawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex,
                                std::uint32_t numVertices, std::uint32_t startIndex, std::uint32_t count) override;
   HRESULT DrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices, std::size_t stride) override;
-  HRESULT CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out, std::string* errors) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    std::string text;
-    HRESULT hr = detail::ReadWholeFile(path, 1u << 20, &text);
-    if (Failed(hr)) {
-      if (errors) *errors = path + ":0: " + (hr == ERR_NOTFOUND ? "cannot open the file" : "cannot read the file");
-      return hr;
-    }
-    return CreateEffectFromMemory(text, path, out, errors);
-  }
   HRESULT CreateEffectFromMemory(std::string_view text, const std::string& name, std::shared_ptr<Effect>* out,
                                  std::string* errors) override {
     if (!out) return E_INVALIDARG;

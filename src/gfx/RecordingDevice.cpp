@@ -264,16 +264,6 @@ class RecDevice final : public RecordingDevice {
     return Draw(type, count, false, vertices, stride);
   }
 
-  HRESULT CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out, std::string* errors) override {
-    std::string text;
-    HRESULT hr = detail::ReadWholeFile(path, 1u << 20, &text);
-    if (Failed(hr)) {
-      if (out) out->reset();
-      if (errors) *errors = path + ":0: " + (hr == ERR_NOTFOUND ? "cannot open the file" : "cannot read the file");
-      return hr;
-    }
-    return CreateEffectFromMemory(text, path, out, errors);
-  }
   HRESULT CreateEffectFromMemory(std::string_view text, const std::string& name, std::shared_ptr<Effect>* out,
                                  std::string* errors) override {
     if (!out) return E_INVALIDARG;

@@ -6,6 +6,7 @@
 
 #include "gfx/Device.h"
 #include "gfx/Image.h"
+#include "gfx/Resources.h"
 
 namespace gfx {
 
@@ -106,6 +107,17 @@ HRESULT Device::CreateCubeTextureFromFile(const std::string& path, std::shared_p
     }
   *out = std::move(tex);
   return S_OK;
+}
+
+HRESULT Device::CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out, std::string* errors) {
+  if (out) out->reset();
+  std::string text;
+  const HRESULT hr = detail::ReadWholeFile(path, 1u << 20, &text);
+  if (Failed(hr)) {
+    if (errors) *errors = path + ":0: " + (hr == ERR_NOTFOUND ? "cannot open the file" : "cannot read the file");
+    return hr;
+  }
+  return CreateEffectFromMemory(text, path, out, errors);
 }
 
 }  // namespace gfx
