@@ -13,6 +13,7 @@
 #include "values/Sources.h"
 #include "values/ValueScript.h"
 #include "support/AllocationCounter.h"
+#include "support/BenchScripts.h"
 
 namespace {
 
@@ -28,20 +29,7 @@ struct Scene {
   std::vector<std::unique_ptr<CMesh>> meshes;
 
   explicit Scene(bool scripts) {
-    // Nine scripts of the sizes the panel produces (end marker included).
-    const std::int32_t ops[9][4] = {
-        {OP_FACTOR_HUNDRED, OP_NBR_PEAK_VALUE, OP_ADD_NBR, OP_END},
-        {OP_FACTOR_TENTH, OP_NBR_SEQUENCER, OP_ADD_NBR, OP_END},
-        {OP_SIN, OP_FACTOR_TEN, OP_MUL_FACTOR, OP_END},
-        {OP_NBR_BASS_VALUE, OP_FACTOR_ONE, OP_SUB_NBR, OP_END},
-        {OP_FACTOR_HUNDREDTH, OP_ADD_FACTOR, OP_DIV_FACTOR, OP_END},
-        {OP_NBR_BASS_SEQUENCER, OP_ADD_NBR, OP_SIN, OP_END},
-        {OP_FACTOR_TEN, OP_NBR_PEAK_VALUE, OP_SUB_NBR, OP_END},
-        {OP_MUL_FACTOR, OP_ADD_FACTOR, OP_FACTOR_ONE, OP_END},
-        {OP_NBR_SEQUENCER, OP_FACTOR_HUNDREDTH, OP_ADD_NBR, OP_END},
-    };
-    for (int s = 0; s < 9; ++s)
-      for (std::int32_t op : ops[s]) table.slots[s + 1].Add(op);
+    mv::bench::FillBenchScripts(table);
     sources = {1.5f, 0.75f, 0.5f, 0.25f};
 
     for (int o = 0; o < kObjects; ++o) {
