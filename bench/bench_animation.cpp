@@ -8,7 +8,7 @@
 #include <string>
 
 #include "animation/AnimationManager.h"
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "scene/SceneManager.h"
 #include "values/Sources.h"
 #include "values/ValueScript.h"

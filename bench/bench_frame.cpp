@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "animation/AnimationManager.h"
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "app/App.h"
 #include "core/Globals.h"
 #include "gfx/RecordingDevice.h"

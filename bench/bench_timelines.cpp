@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "animation/TimeLine.h"
-#include "scene/SceneObjects.h"
+#include "model/TimeLine.h"
+#include "model/SceneObjects.h"
 #include "values/Sources.h"
 #include "values/ValueScript.h"
 #include "support/AllocationCounter.h"

@@ -1,6 +1,30 @@
 # mv_library(NAME DEPS...): one static library per subsystem folder, made of
 # every .cpp below the folder. Headers are included as "folder/Header.h".
+# Every mv_ library it links must sit on a lower layer of MV_LAYERS.
+function(mv_layer_of lib out)
+  string(REGEX REPLACE "^mv_" "" folder ${lib})
+  set(level "")
+  foreach(entry ${MV_LAYERS})
+    if(entry MATCHES "^${folder}:([0-9]+)$")
+      set(level ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  set(${out} "${level}" PARENT_SCOPE)
+endfunction()
+
 function(mv_library name)
+  mv_layer_of(${name} own)
+  if(own STREQUAL "")
+    message(FATAL_ERROR "${name} has no layer in MV_LAYERS (src/CMakeLists.txt)")
+  endif()
+  foreach(dep ${ARGN})
+    if(dep MATCHES "^mv_")
+      mv_layer_of(${dep} theirs)
+      if(theirs STREQUAL "" OR NOT theirs LESS own)
+        message(FATAL_ERROR "${name} (layer ${own}) may not link ${dep} (layer ${theirs}): links point down the table in src/CMakeLists.txt")
+      endif()
+    endif()
+  endforeach()
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
@@ -16,7 +40,7 @@ function(mv_library name)
 endfunction()
 
 # mv_test_dir(NAME LIBS...): one GoogleTest program per test folder, run as
-# one ctest entry per test case.
+# one ctest entry per test case and once whole, shuffled.
 function(mv_test_dir name)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   if(NOT srcs)
@@ -31,4 +55,9 @@ function(mv_test_dir name)
     MV_SHARED_TESTDATA="${PROJECT_SOURCE_DIR}/../shared/testdata")
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
     PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;SDL_AUDIODRIVER=dummy")
+  # The whole program in one process, in a shuffled order: no test may rely
+  # on another having run, or not run, before it (the seed is printed).
+  add_test(NAME ${name}.WholeProgramShuffled COMMAND test_${name} --gtest_shuffle)
+  set_tests_properties(${name}.WholeProgramShuffled PROPERTIES
+    ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;SDL_AUDIODRIVER=dummy")
 endfunction()

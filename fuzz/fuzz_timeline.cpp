@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "animation/TimeLine.h"
-#include "scene/SceneObjects.h"
+#include "model/TimeLine.h"
+#include "model/SceneObjects.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <limits>
 
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "core/ReadNumbers.h"
 #include "io/BinaryIO.h"
 #include "scene/SceneManager.h"
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Globals.h"
 #include "core/MVObject.h"
 #include "gui/Dialog.h"
 
@@ -16,7 +15,7 @@ class CDXUTControl;
 class CDXUTTimeLine;
 
 // What the clock asks of the show and the music. The program binds the
-// sequence and sound managers (GlobalAnimationLinks); tests pass their own.
+// sequence and sound managers (app/Bindings.cpp); tests pass their own.
 class AnimationLinks {
  public:
   virtual ~AnimationLinks() = default;
@@ -29,8 +28,6 @@ class AnimationLinks {
   // The timeline control was clicked: the music follows the timelines.
   virtual void SetMusicPosition(std::int32_t milliseconds) = 0;
 };
-
-AnimationLinks& GlobalAnimationLinks();
 
 class AnimationManager : public MVObject {
  public:
@@ -53,7 +50,7 @@ class AnimationManager : public MVObject {
   static constexpr float kFramesPerSecond = 25.0f;
   static constexpr float kStartDelay = 2.0f;  // seconds; the clock holds while above 1
 
-  explicit AnimationManager(SceneManager* scene = &g_SceneManager, AnimationLinks* links = &GlobalAnimationLinks());
+  AnimationManager(SceneManager* scene, AnimationLinks* links);
 
   std::int32_t GetType() const override { return MV_TYPE_ANIMATION; }
   // Panel preferences; then, on a good stream, a panel refresh and a forced
@@ -147,3 +144,5 @@ class AnimationManager : public MVObject {
   float m_fTimeLineMarker = 0.0f;
   int m_propagateMode = ALL_AFTER;
 };
+
+extern AnimationManager g_AnimationManager;

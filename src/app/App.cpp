@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "animation/AnimationManager.h"
+#include "app/Bindings.h"
 #include "audio/SoundManager.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
@@ -186,16 +187,7 @@ LRESULT OnMsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, bool* pbNoF
 void OnKeyboard(UINT, bool, bool, void*) {}
 
 int RunPlayer() {
-  fw::SetCallbackDeviceAcceptable(&DeviceManager::IsDeviceAcceptable);
-  fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice);
-  fw::SetCallbackDeviceReset(&DeviceManager::OnResetDevice, &g_DeviceManager);
-  fw::SetCallbackFrameRender(&OnFrameRender);
-  fw::SetCallbackDeviceLost(&DeviceManager::OnLostDevice);
-  fw::SetCallbackDeviceDestroyed(&DeviceManager::OnDestroyDevice);
-  fw::SetCallbackMsgProc(&OnMsgProc);
-  fw::SetCallbackKeyboard(&OnKeyboard);
-  fw::SetCallbackFrameMove(&OnFrameMove);
-  fw::SetCallbackModifyDeviceSettings(&DeviceManager::ModifyDeviceSettings);
+  BindFrameworkCallbacks();
 
   fw::ClearMultisampleTypes();
   fw::AddMultisampleType(0);

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 
 namespace gfx {
 class Device;

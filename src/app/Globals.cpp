@@ -1,8 +1,9 @@
 // Every manager is one static object, constructed in this order before the
-// program entry runs (one translation unit keeps the order defined).
+// program entry runs (one translation unit keeps the order defined). The
+// ones that reach other managers take their bindings (app/Bindings.cpp).
 #include "animation/AnimationManager.h"
 #include "audio/SoundManager.h"
-#include "core/Globals.h"
+#include "app/Bindings.h"
 #include "effects/DeviceManager.h"
 #include "effects/MetaballField.h"
 #include "effects/ParticleManager.h"
@@ -19,10 +20,10 @@ ValuesManager g_ValuesManager;
 PostProcessManager g_PostProcessManager;
 SkyBoxManager g_SkyBoxManager;
 DeviceManager g_DeviceManager;
-SceneManager g_SceneManager;
+SceneManager g_SceneManager(ProgramScenePeers());
 SoundManager g_SoundManager;
-SequenceManager g_SequenceManager;
-AnimationManager g_AnimationManager;
+SequenceManager g_SequenceManager(ProgramShowManagers());
+AnimationManager g_AnimationManager(&g_SceneManager, &ProgramAnimationLinks());
 ParticleManager g_ParticleManager;
 CDXUTDialogResourceManager g_DialogResourceManager;
 RenderTargetChain g_RenderTargetChain[3];

@@ -162,3 +162,5 @@ class SoundManager : public MVObject {
   CDXUTSpectrum* m_pSpectrumControl = nullptr;
   int m_nHoverRefreshCount = 0;  // refreshes since a band was hovered
 };
+
+extern SoundManager g_SoundManager;

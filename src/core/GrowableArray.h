@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/Result.h"
+#include "io/Result.h"
 
 namespace mv {
 

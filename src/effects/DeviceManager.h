@@ -76,3 +76,5 @@ class DeviceManager : public MVObject {
   int m_passCount = 1;
   int m_targetsPerPass = 3;
 };
+
+extern DeviceManager g_DeviceManager;

@@ -56,3 +56,5 @@ class MetaballField {
   std::int32_t m_indexCount = 0;
   std::uint32_t m_seed = 1;
 };
+
+extern MetaballField g_MetaballField;

@@ -11,3 +11,5 @@ class ParticleManager : public MVObject {
   std::ostream& Write(std::ostream& out) override { return out; }
   std::istream& Read(std::istream& in) override { return in; }
 };
+
+extern ParticleManager g_ParticleManager;

@@ -94,3 +94,5 @@ class PostProcessManager : public MVObject {
   bool m_bEnabled = true;
   std::array<bool, kSlotCount> m_slotFree{};
 };
+
+extern PostProcessManager g_PostProcessManager;

@@ -1,21 +1,29 @@
 #pragma once
-// Two render targets used in turn by the post-process chain: effects read
-// the previous one and write the next one. Textures are device handles
-// (0 = none), owned by the device layer.
+// Two render-target textures used in turn by the post-process chain: effects
+// read the previous one and write the next one. The chain holds one
+// reference to each; releasing it lets the device free them.
 #include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "gfx/Device.h"
 
 class RenderTargetChain {
  public:
-  using TextureHandle = std::uint32_t;
+  using TexturePtr = std::shared_ptr<gfx::Texture>;
 
-  void Init(TextureHandle a, TextureHandle b) {
-    m_targets[0] = a, m_targets[1] = b;
+  void Init(TexturePtr a, TexturePtr b) {
+    m_targets[0] = std::move(a);
+    m_targets[1] = std::move(b);
     m_next = 0;
   }
-  void Release() { m_targets[0] = m_targets[1] = 0; }
+  void Release() {
+    m_targets[0].reset();
+    m_targets[1].reset();
+  }
 
-  TextureHandle GetPrevTarget() const { return m_targets[1 - m_next]; }
-  TextureHandle GetNextTarget() const { return m_targets[m_next]; }
+  const TexturePtr& GetPrevTarget() const { return m_targets[1 - m_next]; }
+  const TexturePtr& GetNextTarget() const { return m_targets[m_next]; }
   void Flip() { m_next = 1 - m_next; }
 
   std::int32_t GetNext() const { return m_next; }
@@ -25,5 +33,7 @@ class RenderTargetChain {
  private:
   std::int32_t m_next = 0;
   bool m_bFirstRender = true;
-  TextureHandle m_targets[2]{};
+  TexturePtr m_targets[2];
 };
+
+extern RenderTargetChain g_RenderTargetChain[3];

@@ -69,3 +69,5 @@ class SkyBoxManager : public MVObject {
   fw::CModelViewerCamera* m_pCamera = nullptr;
   int m_loadCount = 0;
 };
+
+extern SkyBoxManager g_SkyBoxManager;

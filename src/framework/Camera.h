@@ -3,7 +3,7 @@
 // controller, the model-viewer (orbit) camera and the direction widget.
 // Matrices are row-vector and left-handed (gfx/Math.h). Window points are
 // back-buffer pixels, as the messages carry them.
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 #include "gfx/Device.h"
 #include "gfx/Math.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 #include "gfx/Device.h"
 
 namespace fw {
@@ -22,13 +22,12 @@ namespace fw {
 using gfx::HRESULT;
 
 // Result codes of the framework itself.
-inline constexpr HRESULT ERR_NOCOMPATIBLEDEVICES = static_cast<HRESULT>(0x80040901u);
-inline constexpr HRESULT ERR_MEDIANOTFOUND = static_cast<HRESULT>(0x80040902u);
-inline constexpr HRESULT ERR_CREATINGDEVICE = static_cast<HRESULT>(0x80040903u);
-inline constexpr HRESULT ERR_CREATINGDEVICEOBJECTS = static_cast<HRESULT>(0x80040904u);
-inline constexpr HRESULT ERR_RESETTINGDEVICEOBJECTS = static_cast<HRESULT>(0x80040905u);
-inline constexpr HRESULT ERR_NOWINDOW = static_cast<HRESULT>(0x80040906u);
-inline constexpr HRESULT ERR_INVALIDCALL = static_cast<HRESULT>(0x80040907u);
+using mv::ERR_CREATINGDEVICE;
+using mv::ERR_CREATINGDEVICEOBJECTS;
+using mv::ERR_MEDIANOTFOUND;
+using mv::ERR_NOCOMPATIBLEDEVICES;
+using mv::ERR_NOWINDOW;
+using mv::ERR_RESETTINGDEVICEOBJECTS;
 
 inline constexpr int kBackBufferWidth = 1920;
 inline constexpr int kBackBufferHeight = 1080;

@@ -12,7 +12,7 @@ namespace fw {
 
 // Names are held in 260-unit buffers: a name of 260 units or more, or an
 // empty one, is refused with E_INVALIDARG.
-inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+using mv::E_INVALIDARG;
 inline constexpr std::size_t kMaxMediaPath = 260;
 
 // S_OK and the native path of an existing regular file, or

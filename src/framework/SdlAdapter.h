@@ -4,7 +4,7 @@
 // back-buffer pixels, in its lParam (MakeLParam), key messages included.
 #include <SDL2/SDL.h>
 
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 
 namespace fw {
 

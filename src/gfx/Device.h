@@ -21,21 +21,21 @@
 #include <string_view>
 #include <vector>
 
+#include "io/Result.h"
+
 namespace gfx {
 
-using HRESULT = std::int32_t;
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT S_FALSE = 1;
-inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
-inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
-inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
-// The device rejects the call in its present state (D3DERR_INVALIDCALL).
-inline constexpr HRESULT ERR_INVALIDCALL = static_cast<HRESULT>(0x8876086Cu);
-// A file was not found or could not be read.
-inline constexpr HRESULT ERR_NOTFOUND = static_cast<HRESULT>(0x88760B59u);
-inline constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-inline constexpr bool Failed(HRESULT hr) { return hr < 0; }
+using mv::E_FAIL;
+using mv::E_INVALIDARG;
+using mv::E_NOTIMPL;
+using mv::E_OUTOFMEMORY;
+using mv::ERR_INVALIDCALL;
+using mv::ERR_NOTFOUND;
+using mv::Failed;
+using mv::HRESULT;
+using mv::S_FALSE;
+using mv::S_OK;
+using mv::Succeeded;
 
 enum ClearFlags : std::uint32_t { CLEAR_TARGET = 1, CLEAR_ZBUFFER = 2, CLEAR_STENCIL = 4 };
 

@@ -35,3 +35,5 @@ class CDXUTDialogResourceManager {
  private:
   std::vector<CDXUTDialog*> m_Dialogs;
 };
+
+extern CDXUTDialogResourceManager g_DialogResourceManager;

@@ -1,5 +1,5 @@
 #pragma once
-// Shared vocabulary of the dialog toolkit: result codes, event and control
+// Shared vocabulary of the dialog toolkit: event and control
 // type numbers, the event callback, geometry, display elements and the
 // platform hooks (capture, clipboard, key state) the framework plugs in.
 // Nothing here depends on a window system or on GL.
@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "framework/WindowMessages.h"
+#include "io/Result.h"
+#include "io/WindowMessages.h"
 
 #ifndef CALLBACK
 #define CALLBACK
@@ -19,15 +20,13 @@ class CDXUTDialog;
 
 namespace gui {
 
-// HRESULT-style results: 0 success, negative failure. Kept in this namespace
-// so that the graphics layer's own result names never collide with ours.
-using HRESULT = std::int32_t;
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
-inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
-inline constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-inline constexpr bool Failed(HRESULT hr) { return hr < 0; }
+using mv::E_FAIL;
+using mv::E_INVALIDARG;
+using mv::E_OUTOFMEMORY;
+using mv::Failed;
+using mv::HRESULT;
+using mv::S_OK;
+using mv::Succeeded;
 
 using Color = std::uint32_t;  // ARGB, as the panels write their colours
 

@@ -1,7 +1,7 @@
 #include "scene/MeshContent.h"
 
 #include "scene/Catalog.h"
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
 // Mesh content needs the graphics device's mesh support; until it is wired
 // in, every load reports failure and the object stays listed without a mesh.

@@ -3,7 +3,7 @@
 // catalog entry (.x hierarchy, 3D text or generated mesh), and its
 // counterparts. The scene manager goes through these and nothing else, so
 // the loading work can grow behind them.
-#include "core/Result.h"
+#include "io/Result.h"
 #include "gfx/Math.h"
 
 class CMesh;

@@ -18,7 +18,7 @@
 #include <istream>
 #include <ostream>
 
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
 namespace mv::scene {
 

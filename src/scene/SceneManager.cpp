@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "core/Globals.h"
 #include "gfx/Font.h"
 #include "io/BinaryIO.h"

@@ -10,15 +10,15 @@
 #include "core/GrowableArray.h"
 #include "core/MVObject.h"
 #include "framework/Camera.h"
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 #include "gui/Dialog.h"
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
 class Catalog;
 struct CatalogEntry;
 
-// What the scene manager asks of the other managers. The program binds the
-// global managers (GlobalScenePeers); tests pass their own.
+// What the scene manager asks of the managers above it or beside it. The
+// program binds its single objects (app/Bindings.cpp); tests pass their own.
 class ScenePeers {
  public:
   virtual ~ScenePeers() = default;
@@ -33,15 +33,13 @@ class ScenePeers {
   virtual void CreateParticleSystem(CMesh& object) = 0;
 };
 
-ScenePeers& GlobalScenePeers();
-
 class SceneManager : public MVObject {
  public:
   using FontName = std::array<char16_t, kFontLength>;
   static constexpr int kMaxFonts = 1024;
 
   // Builds the font list and the four fixed objects.
-  explicit SceneManager(ScenePeers& peers = GlobalScenePeers());
+  explicit SceneManager(ScenePeers& peers);
   ~SceneManager() override;
   SceneManager(const SceneManager&) = delete;
   SceneManager& operator=(const SceneManager&) = delete;
@@ -143,3 +141,5 @@ class SceneManager : public MVObject {
 // The font families of the system, as the font list holds them: at most
 // 1024 names of at most 59 units, sorted by UTF-16 code units.
 std::vector<SceneManager::FontName> EnumerateFontFamilies();
+
+extern SceneManager g_SceneManager;

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "animation/AnimationManager.h"
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "audio/SoundManager.h"
 #include "core/Globals.h"
 #include "framework/Framework.h"
@@ -34,7 +34,7 @@ bool EndsWithNoCase(const std::string& s, std::string_view suffix) {
 
 }  // namespace
 
-SequenceManager::SequenceManager() {
+SequenceManager::SequenceManager(const ShowManagers& managers) : m_managers(managers) {
   g_bGuiHidden = true;
   ScanTemplates();
 }
@@ -238,7 +238,7 @@ void SequenceManager::BuildPanels() {
   // Building again replaces the controls rather than adding a second set.
   m_messageDialog.RemoveAllControls();
   m_panel.RemoveAllControls();
-  m_messageDialog.Init(&g_DialogResourceManager);
+  m_messageDialog.Init(m_managers.dialogResources);
   m_messageDialog.SetCallback(&SequenceManager::OnMessageEvent, this);
   m_messageDialog.SetTexture(1, u"media\\GUI\\Widget3.dds");
   m_messageDialog.EnableCaption(true);
@@ -249,7 +249,7 @@ void SequenceManager::BuildPanels() {
   m_messageDialog.AddStatic(IDC_MSG_TEXT, u"Welcome to morvane", 10, 10, 280, 20);
   m_messageDialog.AddButton(IDC_MSG_OK, u"Ok", 100, 40, 50, 20);
 
-  m_panel.Init(&g_DialogResourceManager);
+  m_panel.Init(m_managers.dialogResources);
   m_panel.SetCallback(&SequenceManager::OnPanelEvent, this);
   m_panel.SetTexture(1, u"media\\GUI\\Widget2.dds");
   m_panel.EnableCaption(true);
@@ -386,22 +386,22 @@ void CALLBACK SequenceManager::OnPanelEvent(UINT event, int id, CDXUTControl* co
 
 void SequenceManager::RequestShutdown(int exitCode) { fw::Shutdown(exitCode); }
 
-void SequenceManager::ResetSceneSelection() { g_SceneManager.SetSelectedIndex(0); }
+void SequenceManager::ResetSceneSelection() { m_managers.scene->SetSelectedIndex(0); }
 
-void SequenceManager::SetAnimationPlaying(bool playing) { g_AnimationManager.SetPlaying(playing); }
+void SequenceManager::SetAnimationPlaying(bool playing) { m_managers.animation->SetPlaying(playing); }
 
 void SequenceManager::SetMusicPlaying(bool playing) {
-  g_SoundManager.SetStreamPlaying(playing);
-  g_SoundManager.SetPlayStateChanged(true);
+  m_managers.sound->SetStreamPlaying(playing);
+  m_managers.sound->SetPlayStateChanged(true);
   if (playing)
-    g_SoundManager.Play();
+    m_managers.sound->Play();
   else
-    g_SoundManager.Stop();
+    m_managers.sound->Stop();
 }
 
 std::vector<int> SequenceManager::FirstObjectKeyFrames() const {
   std::vector<int> frames;
-  const CSceneObject* first = g_SceneManager.GetObject(0);
+  const CSceneObject* first = m_managers.scene->GetObject(0);
   if (!first || !first->timeLine) return frames;
   const TimeLine& t = *first->timeLine;
   for (std::int32_t i = 0; i < t.GetKeyCount(); ++i) frames.push_back(t.GetKeyTime(i));

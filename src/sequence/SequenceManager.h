@@ -17,6 +17,29 @@ struct SlideTemplate {
   char path[264] = {};
 };
 
+class AnimationManager;
+class CDXUTDialogResourceManager;
+class DeviceManager;
+class PostProcessManager;
+class SceneManager;
+class SkyBoxManager;
+class SoundManager;
+class ValuesManager;
+
+// The managers a show reaches: the seven sections of a slide, in file order,
+// and the panels' resources. The program binds its single objects; tests
+// bind their own.
+struct ShowManagers {
+  SkyBoxManager* skyBox = nullptr;
+  DeviceManager* device = nullptr;
+  PostProcessManager* postProcess = nullptr;
+  SceneManager* scene = nullptr;
+  SoundManager* sound = nullptr;
+  AnimationManager* animation = nullptr;
+  ValuesManager* values = nullptr;
+  CDXUTDialogResourceManager* dialogResources = nullptr;
+};
+
 class SequenceManager : public MVObject {
  public:
   // Panel control IDs.
@@ -38,8 +61,9 @@ class SequenceManager : public MVObject {
   };
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-  // Scans the templates folder and hides the GUI, as at program start.
-  SequenceManager();
+  // Scans the templates folder and hides the GUI, as at program start. Every
+  // manager of `managers` must be set.
+  explicit SequenceManager(const ShowManagers& managers);
 
   std::int32_t GetType() const override { return MV_TYPE_SEQUENCE; }
   std::ostream& Write(std::ostream& out) override;
@@ -104,6 +128,7 @@ class SequenceManager : public MVObject {
   std::vector<int> FirstObjectKeyFrames() const;
   void SetDurationSliderValue(int value);
 
+  ShowManagers m_managers;
   std::vector<SlideRecord> m_slides;
   std::size_t m_current = kNone;
   std::size_t m_lastLoaded = kNone;
@@ -115,3 +140,5 @@ class SequenceManager : public MVObject {
   CDXUTDialog m_messageDialog;
   CDXUTDialog m_panel;
 };
+
+extern SequenceManager g_SequenceManager;

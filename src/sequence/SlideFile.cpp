@@ -3,7 +3,6 @@
 
 #include "animation/AnimationManager.h"
 #include "audio/SoundManager.h"
-#include "core/Globals.h"
 #include "effects/DeviceManager.h"
 #include "effects/PostProcessManager.h"
 #include "effects/SkyBoxManager.h"
@@ -24,8 +23,8 @@ struct Section {
 }  // namespace
 
 bool SequenceManager::SaveSlideTo(std::ostream& out) {
-  MVObject* const sections[] = {&g_SkyBoxManager, &g_DeviceManager, &g_PostProcessManager, &g_SceneManager,
-                                &g_SoundManager,  &g_AnimationManager, &g_ValuesManager};
+  MVObject* const sections[] = {m_managers.skyBox, m_managers.device, m_managers.postProcess, m_managers.scene,
+                                m_managers.sound,  m_managers.animation, m_managers.values};
   for (MVObject* m : sections) {
     mv::io::WriteI32(out, m->GetType());
     if (!mv::io::Good(out)) return false;
@@ -54,12 +53,12 @@ bool SequenceManager::LoadSlide(std::u16string_view path) {
 
 bool SequenceManager::LoadSlideFrom(std::istream& in) {
   const Section sections[] = {
-      {&g_SkyBoxManager, "done\nloading deviceManager..."},
-      {&g_DeviceManager, "done\nloading postProcessManager..."},
-      {&g_PostProcessManager, "done\nloading sceneManager..."},
-      {&g_SceneManager, "done\nloading soundManager..."},
-      {&g_SoundManager, "done\nloading animationManager..."},
-      {&g_AnimationManager, "done\n"},
+      {m_managers.skyBox, "done\nloading deviceManager..."},
+      {m_managers.device, "done\nloading postProcessManager..."},
+      {m_managers.postProcess, "done\nloading sceneManager..."},
+      {m_managers.scene, "done\nloading soundManager..."},
+      {m_managers.sound, "done\nloading animationManager..."},
+      {m_managers.animation, "done\n"},
   };
   std::int32_t tag = -1;
   mv::io::ReadI32(in, tag);
@@ -80,18 +79,18 @@ bool SequenceManager::LoadSlideFrom(std::istream& in) {
   Log("done\nloading valuesManager...");
   tag = -1;
   mv::io::ReadI32(in, tag);
-  if (tag != g_ValuesManager.GetType()) {
+  if (tag != m_managers.values->GetType()) {
     Log("failed ! -- warning --\n");
     return true;
   }
-  g_ValuesManager.Read(in);
-  g_ValuesManager.LoadScripts("value.dat");
+  m_managers.values->Read(in);
+  m_managers.values->LoadScripts("value.dat");
   Log("done\n");
 
-  g_SkyBoxManager.SetCamera(g_SceneManager.GetCamera());
+  m_managers.skyBox->SetCamera(m_managers.scene->GetCamera());
   m_bPlaying = true;
   m_bPlayLabelDirty = true;
-  g_AnimationManager.SetPlaying(true);
+  m_managers.animation->SetPlaying(true);
   if (!m_bMusicStarted) {
     m_bMusicStarted = true;
     SetMusicPlaying(true);

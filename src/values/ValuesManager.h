@@ -91,3 +91,5 @@ class ValuesManager : public MVObject {
   int m_SelectedLine = -1;
   char16_t m_PreviewText[32] = {};
 };
+
+extern ValuesManager g_ValuesManager;

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "animation/AnimationManager.h"
-#include "animation/TimeLine.h"
-#include "framework/WindowMessages.h"
+#include "model/TimeLine.h"
+#include "io/WindowMessages.h"
 #include "gui/Gui.h"
 #include "scene/SceneManager.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "animation/AnimationManager.h"
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "io/BinaryIO.h"
 #include "scene/SceneManager.h"
 

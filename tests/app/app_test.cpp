@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "app/Bindings.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
 #include "gfx/Font.h"
@@ -18,8 +19,8 @@
 #include "sequence/SequenceManager.h"
 #include "support/TempWorkDir.h"
 
-// Each test runs in a process of its own (one ctest entry per test), so the
-// global managers start fresh every time.
+// ctest runs each test in a process of its own; run whole or shuffled, each
+// test still sets up the global state it relies on.
 
 using mv::test::TempWorkDir;
 
@@ -66,6 +67,8 @@ std::string ExpectedSequence(const std::string& records, int count) {
 TEST(StartUp, WithoutSequenceFileTheShowIsEmptyAndTheWarningComesOnce) {
   TempWorkDir dir;
   std::filesystem::create_directories("media");
+  std::istringstream empty(Prefs(0, 0, false) + Le32(0));
+  g_SequenceManager.Read(empty);
   EXPECT_FALSE(InitApp());
   EXPECT_TRUE(g_SequenceManager.Slides().empty());
   EXPECT_EQ(MessageText(), u"Welcome to morvane");
@@ -177,11 +180,24 @@ std::vector<std::string> Steps() {
   return std::vector<std::string>(t.steps, t.steps + t.count);
 }
 
+// Records the steps of one test only: whatever ran before starts no trace,
+// and what runs after finds recording off.
+struct ScopedTrace {
+  ScopedTrace() {
+    mv::app::Trace().Clear();
+    mv::app::Trace().enabled = true;
+  }
+  ~ScopedTrace() {
+    mv::app::Trace().enabled = false;
+    mv::app::Trace().Clear();
+  }
+};
+
 }  // namespace
 
 TEST(FrameLoop, FrameMoveRunsTheManagersInOrder) {
   TempWorkDir dir;
-  mv::app::Trace().enabled = true;
+  ScopedTrace trace;
   OnFrameMove(1.0, 0.04f, nullptr);
   EXPECT_EQ(Steps(), (std::vector<std::string>{"sound.analyse", "scene.framemove", "sequence.framemove",
                                                "animation.update"}));
@@ -190,7 +206,7 @@ TEST(FrameLoop, FrameMoveRunsTheManagersInOrder) {
 TEST(FrameLoop, FrameRenderOrderWithGuiHiddenAndShown) {
   TempWorkDir dir;
   auto device = gfx::CreateRecordingDevice(1920, 1080);
-  mv::app::Trace().enabled = true;
+  ScopedTrace trace;
 
   g_bGuiHidden = true;
   OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
@@ -222,7 +238,7 @@ TEST(FrameLoop, AFailedBeginSceneSkipsOnlyTheSceneSteps) {
   TempWorkDir dir;
   auto device = gfx::CreateRecordingDevice(1920, 1080);
   device->GetSettings().failBeginScene = true;
-  mv::app::Trace().enabled = true;
+  ScopedTrace trace;
   g_bGuiHidden = false;
   OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
   EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "chains.flip", "targets.unbind", "postprocess.render",
@@ -319,7 +335,7 @@ TEST(Overlay, ThreeYellowLinesWhenTheGuiIsShownAndNoneWhenHidden) {
   TempWorkDir dir;
   auto device = gfx::CreateRecordingDevice(1920, 1080);
   const gfx::BackBufferDesc bb = device->GetBackBufferDesc();
-  ASSERT_EQ(DeviceManager::OnCreateDevice(device.get(), bb, nullptr), 0);
+  ASSERT_EQ(DeviceManager::OnCreateDevice(device.get(), bb, &g_DeviceManager), 0);
   ASSERT_EQ(DeviceManager::OnResetDevice(device.get(), bb, &g_DeviceManager), 0);
   ASSERT_NE(g_DeviceManager.GetFont(0), nullptr) << "no font: is fonts-liberation2 installed?";
   ASSERT_NE(g_DeviceManager.GetSprite(), nullptr);
@@ -350,8 +366,8 @@ TEST(Overlay, ThreeYellowLinesWhenTheGuiIsShownAndNoneWhenHidden) {
   EXPECT_NEAR(v[0], 320.0f, 8.0f);
   EXPECT_GE(v[1], 35.0f - 1.0f);
   EXPECT_LT(v[1], 50.0f);
-  DeviceManager::OnLostDevice(nullptr);
-  DeviceManager::OnDestroyDevice(nullptr);
+  DeviceManager::OnLostDevice(&g_DeviceManager);
+  DeviceManager::OnDestroyDevice(&g_DeviceManager);
 }
 
 TEST(Headless, OverlayTextReachesTheScreenInYellow) {
@@ -363,10 +379,9 @@ TEST(Headless, OverlayTextReachesTheScreenInYellow) {
   fw::SetHeadless(true);
   fw::SetFixedTimeStep(0.04);
   fw::SetFrameLimit(2, 0);
-  fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice);
-  fw::SetCallbackDeviceReset(&DeviceManager::OnResetDevice, &g_DeviceManager);
-  fw::SetCallbackDeviceLost(&DeviceManager::OnLostDevice);
-  fw::SetCallbackDeviceDestroyed(&DeviceManager::OnDestroyDevice);
+  BindFrameworkCallbacks();
+  fw::SetCallbackMsgProc(nullptr);
+  fw::SetCallbackFrameMove(nullptr);
   fw::SetCallbackFrameRender([](gfx::Device* device, double t, float e, void* ctx) {
     g_bGuiHidden = false;
     OnFrameRender(device, t, e, ctx);

@@ -15,18 +15,8 @@
 #include <vector>
 
 #include "audio/SoundManager.h"
-#include "core/Globals.h"
 
 namespace audiotest {
-
-// The program's global sound manager holds the output device from before
-// main; SDL's dummy driver opens one output at a time, so a test that
-// opens its own device first moves the global one to the offline backend.
-inline void ReleaseProgramAudioDevice() {
-  if (g_SoundManager.System().Backend() == mv::audio::SoundBackend::Device)
-    g_SoundManager.SetSoundSystem(
-        std::make_unique<mv::audio::SoundSystem>(mv::audio::SoundBackend::Offline));
-}
 
 constexpr double kBinHz = 44100.0 / 1024.0;
 

@@ -9,7 +9,6 @@
 
 #include "AudioFixtures.h"
 #include "audio/SoundManager.h"
-#include "core/Globals.h"
 #include "io/BinaryIO.h"
 #include "values/Sources.h"
 #include "values/ValueScript.h"
@@ -44,17 +43,6 @@ void WriteTrack(const std::string& name, double seconds = 2.0, double hz = 20 * 
 
 }  // namespace
 
-// The program's own manager, constructed with the other globals before
-// main: initialised (through the dummy driver here, unless a device test
-// has moved it offline), silent until a slide sets the volume, no track.
-TEST(SoundManagerGlobal, InitialisedSilentWithoutATrack) {
-  EXPECT_TRUE(g_SoundManager.System().IsInitialized());
-  EXPECT_TRUE(g_SoundManager.System().IsFftActive());
-  EXPECT_EQ(g_SoundManager.GetVolume(), 0);
-  EXPECT_EQ(g_SoundManager.System().GetSfxMasterVolume(), 0);
-  EXPECT_TRUE(g_SoundManager.IsOpenFailed());
-  EXPECT_EQ(g_SoundManager.GetStream(), 0);
-}
 
 TEST(SoundManager, ConstructionInitialisesWithoutATrack) {
   auto m = OfflineManager();
@@ -446,7 +434,6 @@ TEST(SoundManager, NoBandSelectedLetsPeakValueDecay) {
 // choosing live input either captures or, failing that, keeps the music
 // playing; it never closes the sound system.
 TEST(SoundManagerDevice, LiveInputNeverStopsTheShow) {
-  audiotest::ReleaseProgramAudioDevice();
   audiotest::ScratchFolder folder;
   WriteTrack("a.wav", 3.0);
   SoundManager m(std::make_unique<SoundSystem>(SoundBackend::Device));

@@ -7,7 +7,7 @@
 
 #include "AudioFixtures.h"
 #include "audio/SoundManager.h"
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 #include "gui/Gui.h"
 
 using namespace mv::audio;

@@ -417,7 +417,6 @@ TEST(SoundSystem, StreamTableIsBounded) {
 // The device backend, on whatever SDL gives here (the dummy driver without
 // a sound card): the music advances at real-time pace and is analysed.
 TEST(SoundSystemDevice, PlaysAtRealTimePace) {
-  audiotest::ReleaseProgramAudioDevice();
   audiotest::ScratchFolder folder;
   ASSERT_TRUE(audiotest::WriteSine("s.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 3.0,
                                    20 * kBinHz));
@@ -445,7 +444,6 @@ TEST(SoundSystemDevice, PlaysAtRealTimePace) {
 // Without a usable output the device backend falls back to the dummy
 // driver: the music still plays and is analysed.
 TEST(SoundSystemDevice, FallsBackToTheDummyDriver) {
-  audiotest::ReleaseProgramAudioDevice();
   const char* saved = std::getenv("SDL_AUDIODRIVER");
   std::string previous = saved ? saved : "";
   ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "app/App.h"
 #include "core/Globals.h"
 #include "io/BinaryIO.h"

@@ -7,6 +7,7 @@
 #include "effects/MetaballField.h"
 #include "effects/ParticleManager.h"
 #include "effects/RenderTargetChain.h"
+#include "gfx/RecordingDevice.h"
 #include "io/BinaryIO.h"
 
 TEST(ParticleManager, PassesStreamThroughUntouched) {
@@ -66,17 +67,27 @@ TEST(DeviceManager, PassLayoutFromSimultaneousTargets) {
   }
 }
 
-TEST(RenderTargetChain, FlipSwapsPreviousAndNext) {
+// The chain flips between the two textures it was given and holds one
+// reference to each until released.
+TEST(RenderTargetChain, FlipSwapsPreviousAndNextAndHoldsItsTextures) {
+  auto device = gfx::CreateRecordingDevice(64, 32);
+  std::shared_ptr<gfx::Texture> a, b;
+  ASSERT_EQ(device->CreateTexture(64, 32, 1, gfx::USAGE_RENDERTARGET, gfx::Format::A8R8G8B8, gfx::Pool::Default, &a), 0);
+  ASSERT_EQ(device->CreateTexture(64, 32, 1, gfx::USAGE_RENDERTARGET, gfx::Format::A8R8G8B8, gfx::Pool::Default, &b), 0);
+  std::weak_ptr<gfx::Texture> weakA = a, weakB = b;
   RenderTargetChain c;
-  c.Init(11, 22);
-  EXPECT_EQ(c.GetNextTarget(), 11u);
-  EXPECT_EQ(c.GetPrevTarget(), 22u);
+  c.Init(std::move(a), std::move(b));
+  EXPECT_FALSE(weakA.expired());
+  EXPECT_EQ(c.GetNextTarget(), weakA.lock());
+  EXPECT_EQ(c.GetPrevTarget(), weakB.lock());
   c.Flip();
   EXPECT_EQ(c.GetNext(), 1);
-  EXPECT_EQ(c.GetNextTarget(), 22u);
-  EXPECT_EQ(c.GetPrevTarget(), 11u);
+  EXPECT_EQ(c.GetNextTarget(), weakB.lock());
+  EXPECT_EQ(c.GetPrevTarget(), weakA.lock());
   c.Release();
-  EXPECT_EQ(c.GetNextTarget(), 0u);
+  EXPECT_EQ(c.GetNextTarget(), nullptr);
+  EXPECT_TRUE(weakA.expired());
+  EXPECT_TRUE(weakB.expired());
 }
 
 TEST(MetaballField, ConstructionAndGrid) {

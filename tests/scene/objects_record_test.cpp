@@ -4,10 +4,10 @@
 
 #include <sstream>
 
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "io/Utf16.h"
 #include "scene/SceneFormat.h"
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
 TEST(ObjectRecord, TextObjectIs652BytesThenItsMeshTimeline) {
   auto o = CreateSceneObject(OBJ_TEXT);

@@ -4,11 +4,10 @@
 #include <sstream>
 #include <string>
 
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "io/Utf16.h"
-#include "core/Globals.h"
 #include "scene/SceneManager.h"
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
 namespace {
 std::u16string Text(const char16_t* s, std::size_t n) { return std::u16string(mv::io::FixedView(s, n)); }
@@ -194,9 +193,16 @@ TEST(SceneObjects, ReleasingMeshResourcesKeepsParametersAndTimeline) {
   EXPECT_EQ(mesh.timeLine->GetKeyCount(), 1);
 }
 
-// The program's scene starts with its fixed objects, of the classes their
-// kinds make, each able to take keys.
-TEST(SceneObjects, TheProgramsFixedObjectsHaveTheirClasses) {
+// A scene starts with its fixed objects, of the classes their kinds make,
+// each able to take keys.
+TEST(SceneObjects, TheFixedObjectsHaveTheirClasses) {
+  struct : ScenePeers {
+    void SetSkyBoxSize(const float[3]) override {}
+    void RefreshAnimationPanel() override {}
+    void PrepareMetaballs(CMesh&) override {}
+    void CreateParticleSystem(CMesh&) override {}
+  } peers;
+  SceneManager g_SceneManager(peers);
   ASSERT_GE(g_SceneManager.GetObjectCount(), 4);
   EXPECT_NE(dynamic_cast<CLightObject*>(g_SceneManager.GetObject(0)), nullptr);
   EXPECT_NE(dynamic_cast<CCameraObject*>(g_SceneManager.GetObject(1)), nullptr);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "io/BinaryIO.h"
 #include "io/Log.h"
 #include "io/Utf16.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 #include "gfx/Math.h"
 #include "gui/GuiTypes.h"
 #include "scene/Catalog.h"

@@ -4,8 +4,7 @@
 #include <sstream>
 
 #include "animation/AnimationManager.h"
-#include "animation/TimeLine.h"
-#include "app/App.h"
+#include "model/TimeLine.h"
 #include "core/Globals.h"
 #include "effects/SkyBoxManager.h"
 #include "framework/Framework.h"
@@ -14,6 +13,7 @@
 #include "io/Utf16.h"
 #include "scene/SceneManager.h"
 #include "sequence/SequenceManager.h"
+#include "ShowUnderTest.h"
 #include "support/TempWorkDir.h"
 #include "values/ValuesManager.h"
 
@@ -23,7 +23,7 @@ using mv::test::TempWorkDir;
 
 namespace {
 
-SequenceManager& Seq() { return g_SequenceManager; }
+SequenceManager& Seq() { return seqtest::TheShow().sequence; }
 
 std::u16string Path(std::size_t i) { return std::u16string(mv::io::FixedView(Seq().Slides()[i].path, 260)); }
 
@@ -65,7 +65,7 @@ std::string SlideBytes() {
 
 std::size_t SkyBoxSectionSize() {
   std::ostringstream os;
-  g_SkyBoxManager.Write(os);
+  seqtest::TheShow().skyBox.Write(os);
   return os.str().size();
 }
 
@@ -125,12 +125,12 @@ TEST_F(Show, PreviousWrapsAndRemovingKeepsTheSceneWithoutLoading) {
 
 TEST_F(Show, NextOnTheLastSlideEndsTheProgramWithExitCodeZero) {
   Seq().Insert();
-  g_SceneManager.SetSelectedIndex(3);
+  seqtest::TheShow().scene.SetSelectedIndex(3);
   fw::Shutdown(7);
   ASSERT_EQ(fw::GetExitCode(), 7);
   Seq().Next();
   EXPECT_EQ(fw::GetExitCode(), 0);
-  EXPECT_EQ(g_SceneManager.GetSelectedIndex(), 0);
+  EXPECT_EQ(seqtest::TheShow().scene.GetSelectedIndex(), 0);
 }
 
 TEST_F(Show, DurationSliderAndEditBox) {
@@ -153,7 +153,7 @@ TEST_F(Show, DurationSliderAndEditBox) {
 
 TEST_F(Show, CalcTruncatesEachKeysShare) {
   Seq().Insert();
-  CSceneObject* first = g_SceneManager.GetObject(0);
+  CSceneObject* first = seqtest::TheShow().scene.GetObject(0);
   TimeLine* t = first->timeLine ? first->timeLine : first->CreateTimeLine();
   ASSERT_NE(t, nullptr);
   while (t->GetKeyCount() > 0) t->RemoveKey(0);
@@ -174,9 +174,9 @@ TEST_F(Show, StatusLineAndPlayLabel) {
   EXPECT_EQ(Status(), u"Slide : 000/001 - 10000 ms");
   EXPECT_EQ(std::u16string(Control<CDXUTButton>(SequenceManager::IDC_PLAY, DXUT_CONTROL_BUTTON)->GetText()),
             u"Stop");
-  EXPECT_TRUE(g_AnimationManager.IsPlaying());
+  EXPECT_TRUE(seqtest::TheShow().animation.IsPlaying());
   Seq().TogglePlay();
-  EXPECT_FALSE(g_AnimationManager.IsPlaying());
+  EXPECT_FALSE(seqtest::TheShow().animation.IsPlaying());
   EXPECT_TRUE(Seq().MusicStarted());
 }
 
@@ -228,19 +228,19 @@ TEST_F(Show, AFailedSaveKeepsThePreviousSlide) {
 }
 
 TEST_F(Show, AWrongSecondTagReplacesOnlyTheSkyBox) {
-  g_SkyBoxManager.SetScale({2, 3, 4});
+  seqtest::TheShow().skyBox.SetScale({2, 3, 4});
   std::string bytes = SlideBytes();
   const std::size_t second = 4 + SkyBoxSectionSize();
   ASSERT_EQ(bytes.substr(second, 4), std::string("\x02\x00\x00\x00", 4));
   bytes[second] = 9;
 
-  g_SkyBoxManager.SetScale({7, 7, 7});
-  g_SceneManager.SetSelectedIndex(2);
-  const int objects = g_SceneManager.GetObjectCount();
+  seqtest::TheShow().skyBox.SetScale({7, 7, 7});
+  seqtest::TheShow().scene.SetSelectedIndex(2);
+  const int objects = seqtest::TheShow().scene.GetObjectCount();
   std::istringstream in(bytes);
   EXPECT_FALSE(Seq().LoadSlideFrom(in));
-  EXPECT_EQ(g_SkyBoxManager.GetScale(), glm::vec3(2, 3, 4));
-  EXPECT_EQ(g_SceneManager.GetObjectCount(), objects);
+  EXPECT_EQ(seqtest::TheShow().skyBox.GetScale(), glm::vec3(2, 3, 4));
+  EXPECT_EQ(seqtest::TheShow().scene.GetObjectCount(), objects);
   EXPECT_FALSE(Seq().IsPlaying());
 }
 
@@ -249,17 +249,17 @@ TEST_F(Show, AFileEndingAfterTheAnimationSectionLoadsWithAWarning) {
   std::ostringstream script;
   for (int i = 0; i < 41; ++i) mv::io::WriteI32(script, 5);
   dir.Write("value.dat", script.str());
-  const std::size_t before = g_ValuesManager.GetScript(1).GetSize();
+  const std::size_t before = seqtest::TheShow().values.GetScript(1).GetSize();
 
   std::string bytes = SlideBytes();
   std::ostringstream values;
   mv::io::WriteI32(values, 11);
-  g_ValuesManager.Write(values);
+  seqtest::TheShow().values.Write(values);
   bytes.resize(bytes.size() - values.str().size());
 
   std::istringstream in(bytes);
   EXPECT_TRUE(Seq().LoadSlideFrom(in));
-  EXPECT_EQ(g_ValuesManager.GetScript(1).GetSize(), before);
+  EXPECT_EQ(seqtest::TheShow().values.GetScript(1).GetSize(), before);
   // The finish of a load does not run either.
   EXPECT_FALSE(Seq().IsPlaying());
 }
@@ -270,9 +270,9 @@ TEST_F(Show, AFullLoadReadsTheScriptsAndStartsTheShow) {
   dir.Write("value.dat", script.str());
   std::istringstream in(SlideBytes());
   ASSERT_TRUE(Seq().LoadSlideFrom(in));
-  EXPECT_GT(g_ValuesManager.GetScript(1).GetSize(), 0);
+  EXPECT_GT(seqtest::TheShow().values.GetScript(1).GetSize(), 0);
   EXPECT_TRUE(Seq().IsPlaying());
-  EXPECT_TRUE(g_AnimationManager.IsPlaying());
+  EXPECT_TRUE(seqtest::TheShow().animation.IsPlaying());
   EXPECT_TRUE(Seq().MusicStarted());
 }
 
@@ -292,7 +292,7 @@ TEST(Templates, ScanListsSlideFilesInNameOrder) {
   dir.Write("media/template/A.SLIDE", "a");
   dir.Write("media/template/notes.txt", "x");
   dir.Write("media/template/" + std::string(70, 'x') + ".slide", "too long a name");
-  SequenceManager m;
+  SequenceManager m(seqtest::TheShow().Managers());
   ASSERT_EQ(m.Templates().size(), 2u);
   EXPECT_STREQ(m.Templates()[0].name, "A.SLIDE");
   EXPECT_STREQ(m.Templates()[0].path, "media\\template\\A.SLIDE");
@@ -301,7 +301,7 @@ TEST(Templates, ScanListsSlideFilesInNameOrder) {
 
 TEST(Templates, AMissingFolderGivesAnEmptyList) {
   TempWorkDir dir;
-  SequenceManager m;
+  SequenceManager m(seqtest::TheShow().Managers());
   EXPECT_TRUE(m.Templates().empty());
 }
 

@@ -12,8 +12,8 @@
 
 #include "Json.h"
 #include "SlideTool.h"
-#include "animation/Keys.h"
-#include "animation/TimeLineFormat.h"
+#include "model/Keys.h"
+#include "model/TimeLineFormat.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
 #include "effects/PostProcessManager.h"
@@ -24,6 +24,7 @@
 #include "io/Utf16.h"
 #include "scene/SceneFormat.h"
 #include "sequence/SequenceManager.h"
+#include "ShowUnderTest.h"
 #include "sequence/SlideRecord.h"
 
 namespace {
@@ -379,11 +380,11 @@ TEST(SlideTool, CommandLineRoundTrip) {
 
 TEST(SlideTool, SlideSavedByThePlayerRoundTripsWithoutFaults) {
   // The player's own writer: every manager's Write, in the slide order.
-  g_PostProcessManager.ApplyCombination(PostProcessCombination::EdgeGlow);
-  g_PostProcessManager.SyncRecords();
-  g_SkyBoxManager.LoadSkyBox(8);
+  seqtest::TheShow().postProcess.ApplyCombination(PostProcessCombination::EdgeGlow);
+  seqtest::TheShow().postProcess.SyncRecords();
+  seqtest::TheShow().skyBox.LoadSkyBox(8);
   std::ostringstream os;
-  ASSERT_TRUE(g_SequenceManager.SaveSlideTo(os));
+  ASSERT_TRUE(seqtest::TheShow().sequence.SaveSlideTo(os));
   const std::string slide = os.str();
   std::vector<slidetool::Problem> warnings;
   const auto fault = slidetool::Check(slide, &warnings);
@@ -395,7 +396,7 @@ TEST(SlideTool, SlideSavedByThePlayerRoundTripsWithoutFaults) {
   ASSERT_EQ(sections.size(), 7u);
   EXPECT_EQ(sections[0].Find("currentIndex")->AsInt(0, 10), 8);
   EXPECT_EQ(sections[2].Find("records")->Items()[0].Find("effect")->AsInt(0, 30), 13);
-  g_PostProcessManager.ClearActiveList();
-  g_PostProcessManager.SyncRecords();
-  g_SkyBoxManager.LoadSkyBox(0);
+  seqtest::TheShow().postProcess.ClearActiveList();
+  seqtest::TheShow().postProcess.SyncRecords();
+  seqtest::TheShow().skyBox.LoadSkyBox(0);
 }

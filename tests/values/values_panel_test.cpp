@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/Globals.h"
-#include "framework/WindowMessages.h"
+#include "io/WindowMessages.h"
 #include "values/ValuesManager.h"
 
 namespace fs = std::filesystem;

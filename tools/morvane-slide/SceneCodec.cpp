@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "SlideToolInternal.h"
-#include "animation/Keys.h"
-#include "animation/TimeLineFormat.h"
+#include "model/Keys.h"
+#include "model/TimeLineFormat.h"
 #include "io/BinaryIO.h"
 #include "scene/SceneFormat.h"
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
 namespace slidetool::detail {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "gfx/Math.h"
-#include "scene/MeshParams.h"
+#include "model/MeshParams.h"
 
 class TimeLine;
 class CD3DArcBall;   // framework arcball

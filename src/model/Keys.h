@@ -4,7 +4,7 @@
 // 25 frames per second. A new key starts zero-filled.
 #include <cstdint>
 
-#include "scene/MeshParams.h"
+#include "model/MeshParams.h"
 
 struct CameraKey {
   std::int32_t reserved = 0;

@@ -1,6 +1,6 @@
-#include "scene/SceneObjects.h"
+#include "model/SceneObjects.h"
 
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 #include "io/BinaryIO.h"
 #include "io/Utf16.h"
 

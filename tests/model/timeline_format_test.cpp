@@ -3,9 +3,9 @@
 
 #include <sstream>
 
-#include "animation/TimeLine.h"
-#include "animation/TimeLineFormat.h"
-#include "scene/SceneObjects.h"
+#include "model/TimeLine.h"
+#include "model/TimeLineFormat.h"
+#include "model/SceneObjects.h"
 #include "timeline_test_util.h"
 
 namespace {

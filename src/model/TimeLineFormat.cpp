@@ -1,4 +1,4 @@
-#include "animation/TimeLineFormat.h"
+#include "model/TimeLineFormat.h"
 
 #include "io/BinaryIO.h"
 

@@ -1,9 +1,9 @@
-#include "animation/TimeLine.h"
+#include "model/TimeLine.h"
 
 #include <memory>
 
-#include "animation/TimeLineFormat.h"
-#include "scene/SceneObjects.h"
+#include "model/TimeLineFormat.h"
+#include "model/SceneObjects.h"
 #include "values/ValueScript.h"
 
 TimeLine::~TimeLine() = default;

@@ -9,9 +9,9 @@
 #include <new>
 #include <ostream>
 
-#include "animation/Keys.h"
+#include "model/Keys.h"
 #include "core/GrowableArray.h"
-#include "core/Result.h"
+#include "io/Result.h"
 
 class CSceneObject;
 class CCameraObject;

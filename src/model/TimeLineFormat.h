@@ -17,7 +17,7 @@
 #include <istream>
 #include <ostream>
 
-#include "animation/Keys.h"
+#include "model/Keys.h"
 
 namespace mv::format {
 

@@ -1,8 +1,8 @@
 // Key list editing, capture and GoToKey.
 #include <gtest/gtest.h>
 
-#include "animation/TimeLine.h"
-#include "scene/SceneObjects.h"
+#include "model/TimeLine.h"
+#include "model/SceneObjects.h"
 #include "timeline_test_util.h"
 
 TEST(TimeLineKeys, InsertAtCountAppendsAtCountPlusOneIsRefused) {

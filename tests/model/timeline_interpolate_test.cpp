@@ -1,9 +1,8 @@
 // Interpolation and the value scripts applied after it.
 #include <gtest/gtest.h>
 
-#include "animation/TimeLine.h"
-#include "core/Globals.h"
-#include "scene/SceneObjects.h"
+#include "model/TimeLine.h"
+#include "model/SceneObjects.h"
 #include "values/ValuesManager.h"
 #include "timeline_test_util.h"
 
@@ -39,17 +38,40 @@ TEST(TimeLineInterpolate, EndsOfTheSegmentGiveTheKeys) {
   EXPECT_EQ(p.cam.LookAt[2], 3.0f);
 }
 
+// a + (b - a) * t / d in single precision, left to right. Each case is one
+// where double precision, a + (b - a) * (t / d) and a * (1 - u) + b * u all
+// round to another float, so any of them fails here.
 TEST(TimeLineInterpolate, SinglePrecisionFormula) {
-  CLightObject light;
-  TimeLine* t = light.CreateTimeLine();
-  light.radius = 0.1f;
-  t->InsertKey(0, 1);
-  light.radius = 0.7f;
-  t->InsertKey(1, 1);
-  const float tt = 13.0f, d = 37.0f;
-  t->Interpolate(0, 1, tt, d);
-  const float a = 0.1f, b = 0.7f;
-  EXPECT_EQ(light.radius, a + (b - a) * tt / d);
+  struct Case {
+    float a, b, t, d;
+    float expected;
+  };
+  const Case cases[] = {
+      {201.0979f, -490.211914f, 239.0f, 269.0f, -413.114197f},
+      {-255.230591f, 902.496704f, 27.0f, 122.0f, 0.987731934f},
+      {314.79895f, -434.560547f, 59.0f, 78.0f, -252.024292f},
+      {-726.247803f, 364.903931f, 587.0f, 905.0f, -18.5062866f},
+      {-872.755432f, 273.253052f, 419.0f, 677.0f, -163.482788f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    const float inDouble = float(double(c.a) + (double(c.b) - double(c.a)) * double(c.t) / double(c.d));
+    const volatile float u = c.t / c.d;
+    const float reordered = c.a + (c.b - c.a) * u;
+    const float lerp = c.a * (1.0f - u) + c.b * u;
+    ASSERT_NE(inDouble, c.expected);
+    ASSERT_NE(reordered, c.expected);
+    ASSERT_NE(lerp, c.expected);
+
+    CLightObject light;
+    TimeLine* t = light.CreateTimeLine();
+    light.radius = c.a;
+    t->InsertKey(0, 1);
+    light.radius = c.b;
+    t->InsertKey(1, 1);
+    t->Interpolate(0, 1, c.t, c.d);
+    EXPECT_EQ(light.radius, c.expected);
+  }
 }
 
 TEST(TimeLineInterpolate, OutOfRangeKeysChangeNothing) {
@@ -146,27 +168,73 @@ TEST(TimeLineInterpolate, FactorCarriesFromOneComponentToTheNext) {
   EXPECT_EQ(cam.Eye[0], 0.0f);
 }
 
+// The 26 float components of a mesh in the order their scripts run, each
+// with its own link.
+struct MeshComponent {
+  const char* name;
+  float* (*value)(MeshParams&);
+  std::int32_t* (*link)(MeshParams&);
+};
+
+float& ComponentValue(MeshParams& p, const MeshComponent& c) { return *c.value(p); }
+
+#define MV_FIELD(f) [](MeshParams& p) { return &p.f; }
+#define MV_ARRAY(f, i) [](MeshParams& p) { return &p.f[i]; }
+const MeshComponent kMeshScriptOrder[] = {
+    {"DeformA", MV_FIELD(DeformA), [](MeshParams& p) { return &p.flexLinks[0]; }},
+    {"DeformB", MV_FIELD(DeformB), [](MeshParams& p) { return &p.flexLinks[1]; }},
+    {"DeformC", MV_FIELD(DeformC), [](MeshParams& p) { return &p.flexLinks[2]; }},
+    {"DeltaA", MV_ARRAY(Delta, 0), [](MeshParams& p) { return &p.flexLinks[3]; }},
+    {"DeltaB", MV_ARRAY(Delta, 1), [](MeshParams& p) { return &p.flexLinks[4]; }},
+    {"DeltaC", MV_ARRAY(Delta, 2), [](MeshParams& p) { return &p.flexLinks[5]; }},
+    {"word 62", MV_FIELD(extraValue), [](MeshParams& p) { return &p.extraValueLink; }},
+    {"Power", MV_FIELD(Power), [](MeshParams& p) { return &p.PowerLink; }},
+    {"Reflectivity", MV_FIELD(Reflectivity), [](MeshParams& p) { return &p.ReflectivityLink; }},
+    {"iPos x", MV_ARRAY(iPos, 0), [](MeshParams& p) { return &p.iPosLinks[0]; }},
+    {"iPos y", MV_ARRAY(iPos, 1), [](MeshParams& p) { return &p.iPosLinks[1]; }},
+    {"iPos z", MV_ARRAY(iPos, 2), [](MeshParams& p) { return &p.iPosLinks[2]; }},
+    {"iRot x", MV_ARRAY(iRot, 0), [](MeshParams& p) { return &p.iRotLinks[0]; }},
+    {"iRot y", MV_ARRAY(iRot, 1), [](MeshParams& p) { return &p.iRotLinks[1]; }},
+    {"iRot z", MV_ARRAY(iRot, 2), [](MeshParams& p) { return &p.iRotLinks[2]; }},
+    {"vDiff r", MV_ARRAY(vDiff, 0), [](MeshParams& p) { return &p.vDiffLinks[0]; }},
+    {"vDiff g", MV_ARRAY(vDiff, 1), [](MeshParams& p) { return &p.vDiffLinks[1]; }},
+    {"vDiff b", MV_ARRAY(vDiff, 2), [](MeshParams& p) { return &p.vDiffLinks[2]; }},
+    {"vDiff a", MV_ARRAY(vDiff, 3), [](MeshParams& p) { return &p.vDiffLinks[3]; }},
+    {"iScale x", MV_ARRAY(iScale, 0), [](MeshParams& p) { return &p.iScaleLinks[0]; }},
+    {"iScale y", MV_ARRAY(iScale, 1), [](MeshParams& p) { return &p.iScaleLinks[1]; }},
+    {"iScale z", MV_ARRAY(iScale, 2), [](MeshParams& p) { return &p.iScaleLinks[2]; }},
+    {"vSpec r", MV_ARRAY(vSpec, 0), [](MeshParams& p) { return &p.vSpecLinks[0]; }},
+    {"vSpec g", MV_ARRAY(vSpec, 1), [](MeshParams& p) { return &p.vSpecLinks[1]; }},
+    {"vSpec b", MV_ARRAY(vSpec, 2), [](MeshParams& p) { return &p.vSpecLinks[2]; }},
+    {"vSpec a", MV_ARRAY(vSpec, 3), [](MeshParams& p) { return &p.vSpecLinks[3]; }},
+};
+#undef MV_FIELD
+#undef MV_ARRAY
+
+// For every consecutive pair of the order: the first sets the factor to 10,
+// the second adds the factor and sets it back to 1. The second reads 10 only
+// when it runs after the first; every pair holding proves the whole order.
 TEST(TimeLineInterpolate, MeshScriptOrder) {
-  // Each component multiplies by the factor and then bumps it tenfold, so
-  // the result tells the position of the component in the order.
+  static_assert(std::size(kMeshScriptOrder) == 26);
   ScopedScripts s;
-  s.Set(1, {OP_MUL_FACTOR, OP_FACTOR_TEN});
-  s.Set(2, {OP_MUL_FACTOR, OP_FACTOR_HUNDREDTH});
-  CMesh mesh;
-  TimeLine* t = mesh.CreateTimeLine();
-  MeshParams& o = mesh.params;
-  o.DeformA = 1;
-  o.Power = 1;
-  o.vSpec[3] = 1;
-  o.flexLinks[0] = 1;   // first: factor 1 -> 1, then factor := 10
-  o.PowerLink = 2;      // 8th: factor 10 -> 10, then 0.01
-  o.vSpecLinks[3] = 1;  // last float: factor 0.01
-  t->InsertKey(0, 1);
-  s.evaluator.factor = 1.0f;
-  t->Interpolate(0, 0, 0, 40);
-  EXPECT_EQ(o.DeformA, 1.0f);
-  EXPECT_EQ(o.Power, 10.0f);
-  EXPECT_EQ(o.vSpec[3], 0.01f);
+  s.Set(1, {OP_FACTOR_TEN});
+  s.Set(2, {OP_ADD_FACTOR, OP_FACTOR_ONE});
+  for (std::size_t k = 0; k + 1 < std::size(kMeshScriptOrder); ++k) {
+    const MeshComponent& first = kMeshScriptOrder[k];
+    const MeshComponent& second = kMeshScriptOrder[k + 1];
+    SCOPED_TRACE(std::string(first.name) + " before " + second.name);
+    CMesh mesh;
+    TimeLine* t = mesh.CreateTimeLine();
+    MeshParams& o = mesh.params;
+    for (const MeshComponent& c : kMeshScriptOrder) ComponentValue(o, c) = 0.0f;
+    *first.link(o) = 1;
+    *second.link(o) = 2;
+    t->InsertKey(0, 1);
+    s.evaluator.factor = 1.0f;
+    t->Interpolate(0, 0, 0, 40);
+    EXPECT_EQ(ComponentValue(o, second), 10.0f);
+    EXPECT_EQ(ComponentValue(o, first), 0.0f);
+  }
 }
 
 TEST(TimeLineInterpolate, IntegerVariantHasItsOwnFactorAndSource) {
@@ -264,22 +332,3 @@ TEST(TimeLineInterpolate, WithoutAnEvaluatorValuesPassUnchanged) {
   EXPECT_EQ(mesh.params.extraValue, 3.0f);
 }
 
-// In the program the timelines run the scripts of the values manager.
-TEST(TimeLineInterpolate, TheProgramsValuesManagerDrivesTheTimelines) {
-  ASSERT_EQ(ActiveValueScripts(), &g_ValuesManager.Evaluator());
-  ValueScript& slot = g_ValuesManager.Scripts().slots[7];
-  ValueScriptEvaluator& ev = g_ValuesManager.Evaluator();
-  const float savedFactor = ev.factor;
-  slot.Clear();
-  slot.Add(OP_FACTOR_TEN);
-  slot.Add(OP_ADD_FACTOR);
-  CLightObject light;
-  TimeLine* t = light.CreateTimeLine();
-  light.radius = 1;
-  light.radiusLink = 7;
-  t->InsertKey(0, 1);
-  t->Interpolate(0, 0, 0, 40);
-  EXPECT_EQ(light.radius, 11.0f);
-  slot.Clear();
-  ev.factor = savedFactor;
-}

@@ -1,0 +1,69 @@
+#include "app/Bindings.h"
+
+#include "animation/AnimationManager.h"
+#include "app/App.h"
+#include "audio/SoundManager.h"
+#include "effects/DeviceManager.h"
+#include "effects/MetaballField.h"
+#include "effects/ParticleManager.h"
+#include "effects/PostProcessManager.h"
+#include "effects/SkyBoxManager.h"
+#include "framework/Framework.h"
+#include "gui/DialogResourceManager.h"
+#include "scene/SceneManager.h"
+#include "sequence/SequenceManager.h"
+#include "values/ValuesManager.h"
+
+namespace {
+
+class ProgramPeers final : public ScenePeers {
+ public:
+  void SetSkyBoxSize(const float size[3]) override { g_SkyBoxManager.SetScale(glm::vec3(size[0], size[1], size[2])); }
+  void RefreshAnimationPanel() override { g_AnimationManager.UpdatePanel(); }
+  void PrepareMetaballs(CMesh&) override {
+    g_MetaballField = MetaballField();
+    g_MetaballField.SetGridSize(64);
+  }
+  void CreateParticleSystem(CMesh&) override {}
+};
+
+class ProgramLinks final : public AnimationLinks {
+ public:
+  bool IsSequencePlaying() override { return g_SequenceManager.IsPlaying(); }
+  void RequestSlideAdvance() override { g_SequenceManager.RequestAdvance(); }
+  void ResetSlideRemaining() override { g_SequenceManager.ResetRemaining(); }
+  void SetMusicPosition(std::int32_t milliseconds) override { g_SoundManager.SetStreamTime(milliseconds); }
+};
+
+}  // namespace
+
+ScenePeers& ProgramScenePeers() {
+  static ProgramPeers peers;
+  return peers;
+}
+
+AnimationLinks& ProgramAnimationLinks() {
+  static ProgramLinks links;
+  return links;
+}
+
+const ShowManagers& ProgramShowManagers() {
+  static const ShowManagers managers{&g_SkyBoxManager, &g_DeviceManager, &g_PostProcessManager,
+                                     &g_SceneManager,  &g_SoundManager,  &g_AnimationManager,
+                                     &g_ValuesManager, &g_DialogResourceManager};
+  return managers;
+}
+
+void BindFrameworkCallbacks() {
+  void* const device = &g_DeviceManager;
+  fw::SetCallbackDeviceAcceptable(&DeviceManager::IsDeviceAcceptable, device);
+  fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice, device);
+  fw::SetCallbackDeviceReset(&DeviceManager::OnResetDevice, device);
+  fw::SetCallbackFrameRender(&OnFrameRender);
+  fw::SetCallbackDeviceLost(&DeviceManager::OnLostDevice, device);
+  fw::SetCallbackDeviceDestroyed(&DeviceManager::OnDestroyDevice, device);
+  fw::SetCallbackMsgProc(&OnMsgProc);
+  fw::SetCallbackKeyboard(&OnKeyboard);
+  fw::SetCallbackFrameMove(&OnFrameMove);
+  fw::SetCallbackModifyDeviceSettings(&DeviceManager::ModifyDeviceSettings, device);
+}
