@@ -77,6 +77,10 @@ EffectBase::EffectBase(Device* device, EffectFileDecl decl)
   }
 }
 
+EffectBase::~EffectBase() {
+  if (activePass_ >= 0 && device_) device_->PassEnded(this);
+}
+
 Handle EffectBase::Make(Kind k, int index) const {
   if (index < 0 || index >= (1 << 20) - 1) return Handle{};
   return Handle{(static_cast<std::uint32_t>(k) << 28) | (tag_ << 20) | static_cast<std::uint32_t>(index + 1)};
@@ -311,6 +315,7 @@ HRESULT EffectBase::SetTexture(Handle h, std::shared_ptr<BaseTexture> texture) {
   ParameterType t = p.decl->type;
   if (t != ParameterType::Texture && t != ParameterType::CubeTexture) return E_INVALIDARG;
   if (texture) {
+    if (device_ && !device_->Owns(*texture)) return E_INVALIDARG;
     ResourceType want = t == ParameterType::Texture ? ResourceType::Texture : ResourceType::CubeTexture;
     if (texture->GetType() != want) return E_INVALIDARG;
   }
@@ -485,6 +490,7 @@ HRESULT EffectBase::BeginPass(unsigned pass) {
   activePass_ = static_cast<int>(pass);
   HRESULT hr = OnBeginPass(currentTech_, activePass_);
   if (Failed(hr)) activePass_ = -1;
+  else if (device_) device_->PassBegun(this);
   return hr;
 }
 
@@ -497,6 +503,7 @@ HRESULT EffectBase::EndPass() {
   if (activePass_ < 0) return ERR_INVALIDCALL;
   OnEndPass();
   activePass_ = -1;
+  if (device_) device_->PassEnded(this);
   return S_OK;
 }
 

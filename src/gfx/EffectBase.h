@@ -15,6 +15,7 @@ namespace gfx::detail {
 class EffectBase : public Effect {
  public:
   EffectBase(Device* device, EffectFileDecl decl);
+  ~EffectBase() override;
 
   EffectDesc GetDesc() const override;
   Handle GetParameterByName(std::string_view name) const override;
