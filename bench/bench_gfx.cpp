@@ -180,7 +180,7 @@ BENCHMARK(FullScreenPass)->Args({1920, 1080})->Args({640, 360})->Unit(benchmark:
 
 // What the scene renderer does per object: 20 values set, then a commit.
 void SetTwentyAndCommit(benchmark::State& state, gfx::Device& dev, gfx::Effect& fx) {
-  gfx::Handle h[20];
+  gfx::ParameterHandle h[20];
   const char* names[20] = {"g_mWorld", "g_mView", "g_mProj",  "g_mWorldView", "Diffuse", "Specular", "g_vLight",
                            "g_vExtra", "Reflectivity", "Power2", "DeformA", "DeformB", "DeformC", "DeltaA",
                            "DeltaB",   "DeltaC",   "g_fTime",  "g_fA",     "g_fB",     "g_fC"};

@@ -37,11 +37,11 @@ class RecDevice;
 class RecEffect final : public EffectBase {
  public:
   RecEffect(RecDevice* dev, EffectFileDecl decl);
-  HRESULT SetTechnique(Handle technique) override;
+  HRESULT SetTechnique(TechniqueHandle technique) override;
   HRESULT Begin(unsigned* passes, std::uint32_t flags) override;
   HRESULT EndPass() override;
   HRESULT End() override;
-  HRESULT ApplyParameterBlock(Handle block) override;
+  HRESULT ApplyParameterBlock(BlockHandle block) override;
   HRESULT OnLostDevice() override;
   HRESULT OnResetDevice() override;
 
@@ -268,7 +268,7 @@ RecordedEvent& RecEffect::Push(EvKind k) {
   return *e;
 }
 
-HRESULT RecEffect::SetTechnique(Handle technique) {
+HRESULT RecEffect::SetTechnique(TechniqueHandle technique) {
   HRESULT hr = EffectBase::SetTechnique(technique);
   if (Succeeded(hr)) Push(EvKind::SetTechnique);
   return hr;
@@ -296,9 +296,9 @@ HRESULT RecEffect::End() {
   return hr;
 }
 
-HRESULT RecEffect::ApplyParameterBlock(Handle block) {
+HRESULT RecEffect::ApplyParameterBlock(BlockHandle block) {
   HRESULT hr = EffectBase::ApplyParameterBlock(block);
-  if (Succeeded(hr)) Push(EvKind::ApplyParameterBlock).value = block.value;
+  if (Succeeded(hr)) Push(EvKind::ApplyParameterBlock).value = static_cast<std::uint32_t>(BlockIndex(block));
   return hr;
 }
 

@@ -231,7 +231,7 @@ TEST(EffectParse, ShippedExampleLoads) {
   std::shared_ptr<Effect> fx;
   std::string err;
   ASSERT_EQ(dev->CreateEffectFromFile(std::string(MV_SOURCE_DIR) + "/fx/Copy.fxo", &fx, &err), S_OK) << err;
-  Handle t = fx->GetTechniqueByName("PostProcess");
+  TechniqueHandle t = fx->GetTechniqueByName("PostProcess");
   ASSERT_TRUE(t);
   int rt = -1;
   EXPECT_EQ(fx->GetInt(fx->GetAnnotationByName(t, "nRenderTarget"), &rt), S_OK);
