@@ -1,6 +1,7 @@
 // Graphics layer costs: a full-screen pass on the headless GL context (frames
-// per second at 1920x1080 and 640x360), and the CPU cost of setting 20
-// effect parameters and committing, per object, on both backends.
+// per second at 1920x1080 and 640x360), the CPU cost of setting 20 effect
+// parameters and committing, per object, on both backends, and the cost of
+// one checked draw call on the recording device (and of the checks alone).
 #include <benchmark/benchmark.h>
 
 #include <epoxy/gl.h>
@@ -180,7 +181,7 @@ BENCHMARK(FullScreenPass)->Args({1920, 1080})->Args({640, 360})->Unit(benchmark:
 
 // What the scene renderer does per object: 20 values set, then a commit.
 void SetTwentyAndCommit(benchmark::State& state, gfx::Device& dev, gfx::Effect& fx) {
-  gfx::Handle h[20];
+  gfx::ParameterHandle h[20];
   const char* names[20] = {"g_mWorld", "g_mView", "g_mProj",  "g_mWorldView", "Diffuse", "Specular", "g_vLight",
                            "g_vExtra", "Reflectivity", "Power2", "DeformA", "DeformB", "DeformC", "DeltaA",
                            "DeltaB",   "DeltaC",   "g_fTime",  "g_fA",     "g_fB",     "g_fC"};
@@ -231,5 +232,105 @@ void SetParamsGL(benchmark::State& state) {
   SetTwentyAndCommit(state, *dev, *fx);
 }
 BENCHMARK(SetParamsGL);
+
+const char* const kDrawFx = R"(
+[[parameter]]
+name = "g_txSrcColor"
+type = "texture"
+[[technique]]
+name = "Copy"
+[[technique.pass]]
+vertex = "@quad"
+fragment = "@copy"
+)";
+
+// A recording device (recording off: the backend does nothing but answer)
+// with a quad's declaration, a buffer of four vertices bound to stream 0,
+// indices and an effect pass in progress.
+struct DrawRig {
+  DrawRig() : dev(gfx::CreateRecordingDevice(640, 360)) {
+    dev->SetRecording(false);
+    const gfx::VertexElement el[] = {{0, 0, gfx::VertexType::Float4, gfx::VertexUsage::PositionT, 0},
+                                     {0, 16, gfx::VertexType::Float2, gfx::VertexUsage::TexCoord, 0},
+                                     {0, 24, gfx::VertexType::Float2, gfx::VertexUsage::TexCoord, 1},
+                                     {0, 32, gfx::VertexType::Float3, gfx::VertexUsage::Normal, 0}};
+    ok = gfx::Succeeded(dev->CreateEffectFromMemory(kDrawFx, "draw.fxo", &fx)) &&
+         gfx::Succeeded(dev->CreateVertexDeclaration(el, 4, &decl)) &&
+         gfx::Succeeded(dev->CreateVertexBuffer(4 * 44, gfx::USAGE_WRITEONLY, gfx::Pool::Managed, &vb)) &&
+         gfx::Succeeded(dev->CreateIndexBuffer(12, gfx::USAGE_WRITEONLY, gfx::IndexFormat::Index16, gfx::Pool::Managed, &ib));
+    if (!ok) return;
+    dev->SetVertexDeclaration(decl);
+    dev->SetStreamSource(0, vb, 0, 44);
+    dev->SetIndices(ib);
+    unsigned passes = 0;
+    ok = gfx::Succeeded(fx->Begin(&passes, 0)) && gfx::Succeeded(fx->BeginPass(0));
+  }
+  ~DrawRig() {
+    if (fx) fx->End();
+  }
+  std::unique_ptr<gfx::RecordingDevice> dev;
+  std::shared_ptr<gfx::Effect> fx;
+  std::shared_ptr<gfx::VertexDeclaration> decl;
+  std::shared_ptr<gfx::VertexBuffer> vb;
+  std::shared_ptr<gfx::IndexBuffer> ib;
+  float quad[4][11] = {};
+  bool ok = false;
+};
+
+void CheckedDrawPrimitive(benchmark::State& state) {
+  DrawRig r;
+  if (!r.ok) {
+    state.SkipWithError("draw set-up failed");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(r.dev->DrawPrimitive(gfx::PrimitiveType::TriangleStrip, 0, 2));
+}
+BENCHMARK(CheckedDrawPrimitive);
+
+void CheckedDrawIndexedPrimitive(benchmark::State& state) {
+  DrawRig r;
+  if (!r.ok) {
+    state.SkipWithError("draw set-up failed");
+    return;
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(r.dev->DrawIndexedPrimitive(gfx::PrimitiveType::TriangleList, 0, 0, 4, 0, 2));
+}
+BENCHMARK(CheckedDrawIndexedPrimitive);
+
+void CheckedDrawPrimitiveUP(benchmark::State& state) {
+  DrawRig r;
+  if (!r.ok) {
+    state.SkipWithError("draw set-up failed");
+    return;
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(r.dev->DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, r.quad, sizeof r.quad[0]));
+}
+BENCHMARK(CheckedDrawPrimitiveUP);
+
+// The checks without the call into the backend.
+void DrawChecksOnly(benchmark::State& state) {
+  DrawRig r;
+  if (!r.ok) {
+    state.SkipWithError("draw set-up failed");
+    return;
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(r.dev->ValidateDrawPrimitive(gfx::PrimitiveType::TriangleStrip, 0, 2));
+}
+BENCHMARK(DrawChecksOnly);
+
+// A refused draw (no pass in progress) costs only the first checks.
+void RefusedDraw(benchmark::State& state) {
+  DrawRig r;
+  if (!r.ok) {
+    state.SkipWithError("draw set-up failed");
+    return;
+  }
+  r.fx->EndPass();
+  for (auto _ : state) benchmark::DoNotOptimize(r.dev->DrawPrimitive(gfx::PrimitiveType::TriangleStrip, 0, 2));
+}
+BENCHMARK(RefusedDraw);
 
 }  // namespace

@@ -2,8 +2,8 @@
 // Effects: parameters, techniques, passes and annotations read from our text
 // effect files (fx/README.md), drawn with the device's backend. Everything is
 // addressed by name; a name the effect lacks gives an empty handle, and every
-// call with an empty or foreign handle fails without effect, so drawing goes
-// on.
+// call with an empty or foreign handle fails (E_INVALIDARG) without effect,
+// so drawing goes on.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,13 +16,68 @@
 
 namespace gfx {
 
-// An opaque reference to a parameter, technique, pass, annotation or
-// parameter block of one effect. Value 0 is the empty handle.
-struct Handle {
-  std::uint32_t value = 0;
-  explicit operator bool() const { return value != 0; }
-  friend bool operator==(Handle a, Handle b) { return a.value == b.value; }
-  friend bool operator!=(Handle a, Handle b) { return a.value != b.value; }
+namespace detail {
+class EffectBase;
+}
+
+enum class HandleKind : std::uint8_t { Parameter = 1, Technique, Pass, Annotation, Block };
+
+// An opaque reference to one parameter, technique, pass, annotation or
+// parameter block of one effect: the effect's serial (never reused while the
+// program runs), the kind and the index. The empty handle (no effect) is
+// what a missing name gives. Only the effect that made a handle takes it.
+class HandleBase {
+ public:
+  explicit operator bool() const { return effect_ != 0; }
+
+ protected:
+  HandleBase() = default;
+  HandleBase(std::uint32_t effect, HandleKind kind, std::uint32_t index)
+      : effect_(effect), item_(static_cast<std::uint32_t>(kind) << kIndexBits | index) {}
+  bool Same(const HandleBase& o) const { return effect_ == o.effect_ && item_ == o.item_; }
+
+ private:
+  friend class detail::EffectBase;
+  static constexpr int kIndexBits = 24;
+  std::uint32_t effect_ = 0;
+  std::uint32_t item_ = 0;  // kind above kIndexBits, index below
+};
+
+// A handle of one kind: the API says which kind each call takes, so a
+// technique where a parameter belongs does not compile.
+template <HandleKind K>
+class TypedHandle : public HandleBase {
+ public:
+  TypedHandle() = default;
+  friend bool operator==(const TypedHandle& a, const TypedHandle& b) { return a.Same(b); }
+
+ private:
+  friend class detail::EffectBase;
+  explicit TypedHandle(const HandleBase& h) : HandleBase(h) {}
+};
+
+using ParameterHandle = TypedHandle<HandleKind::Parameter>;
+using TechniqueHandle = TypedHandle<HandleKind::Technique>;
+using PassHandle = TypedHandle<HandleKind::Pass>;
+using AnnotationHandle = TypedHandle<HandleKind::Annotation>;
+using BlockHandle = TypedHandle<HandleKind::Block>;
+
+// What has a value to read: a parameter or an annotation. Implicit from
+// those two kinds and no other, so the getters take both and nothing else.
+class ValueHandle : public HandleBase {
+ public:
+  ValueHandle() = default;
+  ValueHandle(const ParameterHandle& h) : HandleBase(h) {}
+  ValueHandle(const AnnotationHandle& h) : HandleBase(h) {}
+};
+
+// What carries annotations: a parameter, a technique or a pass.
+class AnnotatedHandle : public HandleBase {
+ public:
+  AnnotatedHandle() = default;
+  AnnotatedHandle(const ParameterHandle& h) : HandleBase(h) {}
+  AnnotatedHandle(const TechniqueHandle& h) : HandleBase(h) {}
+  AnnotatedHandle(const PassHandle& h) : HandleBase(h) {}
 };
 
 enum class ParameterType : std::uint8_t {
@@ -75,57 +130,58 @@ class Effect {
   virtual EffectDesc GetDesc() const = 0;
 
   // ---- lookup ----
-  virtual Handle GetParameterByName(std::string_view name) const = 0;
-  virtual Handle GetParameter(int index) const = 0;  // top-level, in declaration order
-  virtual Handle GetTechniqueByName(std::string_view name) const = 0;
-  virtual Handle GetTechnique(int index) const = 0;
-  virtual Handle GetPass(Handle technique, int index) const = 0;
-  virtual Handle GetPassByName(Handle technique, std::string_view name) const = 0;
+  virtual ParameterHandle GetParameterByName(std::string_view name) const = 0;
+  virtual ParameterHandle GetParameter(int index) const = 0;  // top-level, in declaration order
+  virtual TechniqueHandle GetTechniqueByName(std::string_view name) const = 0;
+  virtual TechniqueHandle GetTechnique(int index) const = 0;
+  virtual PassHandle GetPass(TechniqueHandle technique, int index) const = 0;
+  virtual PassHandle GetPassByName(TechniqueHandle technique, std::string_view name) const = 0;
   // Annotations of a parameter, technique or pass.
-  virtual Handle GetAnnotationByName(Handle object, std::string_view name) const = 0;
-  virtual Handle GetAnnotation(Handle object, int index) const = 0;
+  virtual AnnotationHandle GetAnnotationByName(AnnotatedHandle object, std::string_view name) const = 0;
+  virtual AnnotationHandle GetAnnotation(AnnotatedHandle object, int index) const = 0;
 
-  virtual HRESULT GetParameterDesc(Handle parameterOrAnnotation, ParameterDesc* out) const = 0;
-  virtual HRESULT GetTechniqueDesc(Handle technique, TechniqueDesc* out) const = 0;
-  virtual HRESULT GetPassDesc(Handle pass, PassDesc* out) const = 0;
+  virtual HRESULT GetParameterDesc(ValueHandle parameterOrAnnotation, ParameterDesc* out) const = 0;
+  virtual HRESULT GetTechniqueDesc(TechniqueHandle technique, TechniqueDesc* out) const = 0;
+  virtual HRESULT GetPassDesc(PassHandle pass, PassDesc* out) const = 0;
 
   // A technique is valid when every pass has both shaders and (on a real
   // device) they compile and link.
-  virtual bool IsTechniqueValid(Handle technique) const = 0;
+  virtual bool IsTechniqueValid(TechniqueHandle technique) const = 0;
   // The first valid technique after `after` (empty: from the start).
-  virtual HRESULT FindNextValidTechnique(Handle after, Handle* out) const = 0;
-  Handle FirstValidTechnique() const {
-    Handle h;
-    return Succeeded(FindNextValidTechnique(Handle{}, &h)) ? h : Handle{};
+  virtual HRESULT FindNextValidTechnique(TechniqueHandle after, TechniqueHandle* out) const = 0;
+  TechniqueHandle FirstValidTechnique() const {
+    TechniqueHandle h;
+    return Succeeded(FindNextValidTechnique(TechniqueHandle{}, &h)) ? h : TechniqueHandle{};
   }
 
   // ---- values (parameters; the getters also read annotations) ----
   // Setting converts between float, int and bool as Direct3D effects did;
   // a float array shorter than the parameter leaves the rest untouched.
-  virtual HRESULT SetValue(Handle h, const void* data, std::size_t bytes) = 0;
-  virtual HRESULT SetFloat(Handle h, float v) = 0;
-  virtual HRESULT SetFloatArray(Handle h, const float* v, std::size_t count) = 0;
-  virtual HRESULT SetInt(Handle h, int v) = 0;
-  virtual HRESULT SetBool(Handle h, bool v) = 0;
-  virtual HRESULT SetVector(Handle h, const glm::vec4& v) = 0;
-  virtual HRESULT SetVectorArray(Handle h, const glm::vec4* v, std::size_t count) = 0;
+  virtual HRESULT SetValue(ParameterHandle h, const void* data, std::size_t bytes) = 0;
+  virtual HRESULT SetFloat(ParameterHandle h, float v) = 0;
+  virtual HRESULT SetFloatArray(ParameterHandle h, const float* v, std::size_t count) = 0;
+  virtual HRESULT SetInt(ParameterHandle h, int v) = 0;
+  virtual HRESULT SetBool(ParameterHandle h, bool v) = 0;
+  virtual HRESULT SetVector(ParameterHandle h, const glm::vec4& v) = 0;
+  virtual HRESULT SetVectorArray(ParameterHandle h, const glm::vec4* v, std::size_t count) = 0;
   // Row-vector matrix as gfx/Math.h stores it (sixteen floats, M11 first).
-  virtual HRESULT SetMatrix(Handle h, const glm::mat4& m) = 0;
-  virtual HRESULT SetString(Handle h, std::string_view v) = 0;
-  // Texture or cube texture parameters; an empty pointer unbinds.
-  virtual HRESULT SetTexture(Handle h, std::shared_ptr<BaseTexture> texture) = 0;
+  virtual HRESULT SetMatrix(ParameterHandle h, const glm::mat4& m) = 0;
+  virtual HRESULT SetString(ParameterHandle h, std::string_view v) = 0;
+  // Texture or cube texture parameters; an empty pointer unbinds. A texture
+  // of another device is refused.
+  virtual HRESULT SetTexture(ParameterHandle h, std::shared_ptr<BaseTexture> texture) = 0;
 
-  virtual HRESULT GetValue(Handle h, void* data, std::size_t bytes) const = 0;
-  virtual HRESULT GetFloat(Handle h, float* v) const = 0;
-  virtual HRESULT GetFloatArray(Handle h, float* v, std::size_t count) const = 0;
-  virtual HRESULT GetInt(Handle h, int* v) const = 0;
-  virtual HRESULT GetBool(Handle h, bool* v) const = 0;
-  virtual HRESULT GetVector(Handle h, glm::vec4* v) const = 0;
-  virtual HRESULT GetVectorArray(Handle h, glm::vec4* v, std::size_t count) const = 0;
-  virtual HRESULT GetMatrix(Handle h, glm::mat4* m) const = 0;
+  virtual HRESULT GetValue(ValueHandle h, void* data, std::size_t bytes) const = 0;
+  virtual HRESULT GetFloat(ValueHandle h, float* v) const = 0;
+  virtual HRESULT GetFloatArray(ValueHandle h, float* v, std::size_t count) const = 0;
+  virtual HRESULT GetInt(ValueHandle h, int* v) const = 0;
+  virtual HRESULT GetBool(ValueHandle h, bool* v) const = 0;
+  virtual HRESULT GetVector(ValueHandle h, glm::vec4* v) const = 0;
+  virtual HRESULT GetVectorArray(ValueHandle h, glm::vec4* v, std::size_t count) const = 0;
+  virtual HRESULT GetMatrix(ParameterHandle h, glm::mat4* m) const = 0;
   // The pointer stays valid until the value is set again or the effect goes.
-  virtual HRESULT GetString(Handle h, const char** v) const = 0;
-  virtual HRESULT GetTexture(Handle h, std::shared_ptr<BaseTexture>* out) const = 0;
+  virtual HRESULT GetString(ValueHandle h, const char** v) const = 0;
+  virtual HRESULT GetTexture(ParameterHandle h, std::shared_ptr<BaseTexture>* out) const = 0;
 
   // By name: shorthand for the handle lookup; a missing name fails.
   HRESULT SetFloat(std::string_view name, float v) { return SetFloat(GetParameterByName(name), v); }
@@ -138,8 +194,8 @@ class Effect {
   HRESULT SetBool(std::string_view name, bool v) { return SetBool(GetParameterByName(name), v); }
 
   // ---- drawing ----
-  virtual HRESULT SetTechnique(Handle technique) = 0;
-  virtual Handle GetCurrentTechnique() const = 0;
+  virtual HRESULT SetTechnique(TechniqueHandle technique) = 0;
+  virtual TechniqueHandle GetCurrentTechnique() const = 0;
   // Starts the current technique; *passes receives its pass count.
   virtual HRESULT Begin(unsigned* passes, std::uint32_t flags = 0) = 0;
   // Applies the pass: its render states, its shaders and every parameter.
@@ -153,9 +209,9 @@ class Effect {
   // While a block is recorded, every set value is kept in it (and applied to
   // the effect as well). Applying the block sets those values again.
   virtual HRESULT BeginParameterBlock() = 0;
-  virtual Handle EndParameterBlock() = 0;
-  virtual HRESULT ApplyParameterBlock(Handle block) = 0;
-  virtual HRESULT DeleteParameterBlock(Handle block) = 0;
+  virtual BlockHandle EndParameterBlock() = 0;
+  virtual HRESULT ApplyParameterBlock(BlockHandle block) = 0;
+  virtual HRESULT DeleteParameterBlock(BlockHandle block) = 0;
 
   // ---- device events ----
   virtual HRESULT OnLostDevice() = 0;

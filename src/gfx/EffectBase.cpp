@@ -9,7 +9,14 @@ namespace gfx::detail {
 
 namespace {
 
+// 32 bits: at a thousand effects a second a run would need seven weeks to
+// come back to a serial in use.
 std::atomic<std::uint32_t> g_effectSerial{1};
+
+std::uint32_t NextEffectSerial() {
+  std::uint32_t s = g_effectSerial.fetch_add(1);
+  return s != 0 ? s : g_effectSerial.fetch_add(1);  // 0 is the empty handle's
+}
 
 bool IsFloatType(ParameterType t) {
   return t == ParameterType::Float || t == ParameterType::Float2 || t == ParameterType::Float3 ||
@@ -40,7 +47,7 @@ int IntFromFloat(float f) {
 }  // namespace
 
 EffectBase::EffectBase(Device* device, EffectFileDecl decl)
-    : device_(device), decl_(std::move(decl)), tag_(g_effectSerial.fetch_add(1) & 0xFFu) {
+    : device_(device), decl_(std::move(decl)), serial_(NextEffectSerial()) {
   std::size_t total = 0;
   params_.resize(decl_.parameters.size());
   for (std::size_t i = 0; i < decl_.parameters.size(); ++i) {
@@ -77,91 +84,97 @@ EffectBase::EffectBase(Device* device, EffectFileDecl decl)
   }
 }
 
-Handle EffectBase::Make(Kind k, int index) const {
-  if (index < 0 || index >= (1 << 20) - 1) return Handle{};
-  return Handle{(static_cast<std::uint32_t>(k) << 28) | (tag_ << 20) | static_cast<std::uint32_t>(index + 1)};
+EffectBase::~EffectBase() {
+  if (activePass_ >= 0 && device_) device_->PassEnded(this);
 }
 
-int EffectBase::IndexOf(Handle h, Kind k) const {
-  if (!h || (h.value >> 28) != k || ((h.value >> 20) & 0xFFu) != tag_) return -1;
-  int i = static_cast<int>(h.value & 0xFFFFFu) - 1;
+template <HandleKind K>
+TypedHandle<K> EffectBase::Make(int index) const {
+  if (index < 0 || index >= (1 << HandleBase::kIndexBits)) return TypedHandle<K>{};
+  return TypedHandle<K>(HandleBase(serial_, K, static_cast<std::uint32_t>(index)));
+}
+
+int EffectBase::IndexOf(const HandleBase& h, HandleKind k) const {
+  constexpr std::uint32_t kMask = (1u << HandleBase::kIndexBits) - 1;
+  if (h.effect_ != serial_ || (h.item_ >> HandleBase::kIndexBits) != static_cast<std::uint32_t>(k)) return -1;
+  const std::size_t i = h.item_ & kMask;
   std::size_t limit = 0;
   switch (k) {
-    case kParam: limit = params_.size(); break;
-    case kTechnique: limit = decl_.techniques.size(); break;
-    case kPass: limit = passes_.size(); break;
-    case kAnnotation: limit = annotations_.size(); break;
-    case kBlock: limit = blocks_.size(); break;
+    case HandleKind::Parameter: limit = params_.size(); break;
+    case HandleKind::Technique: limit = decl_.techniques.size(); break;
+    case HandleKind::Pass: limit = passes_.size(); break;
+    case HandleKind::Annotation: limit = annotations_.size(); break;
+    case HandleKind::Block: limit = blocks_.size(); break;
   }
-  return i >= 0 && static_cast<std::size_t>(i) < limit ? i : -1;
+  return i < limit ? static_cast<int>(i) : -1;
 }
 
 EffectDesc EffectBase::GetDesc() const {
   return EffectDesc{decl_.sourceName, static_cast<int>(params_.size()), TechniqueCount()};
 }
 
-Handle EffectBase::GetParameterByName(std::string_view name) const {
+ParameterHandle EffectBase::GetParameterByName(std::string_view name) const {
   for (std::size_t i = 0; i < params_.size(); ++i)
-    if (params_[i].decl->name == name) return Make(kParam, static_cast<int>(i));
-  return Handle{};
+    if (params_[i].decl->name == name) return Make<HandleKind::Parameter>(static_cast<int>(i));
+  return {};
 }
 
-Handle EffectBase::GetParameter(int index) const {
-  return index >= 0 && static_cast<std::size_t>(index) < params_.size() ? Make(kParam, index) : Handle{};
+ParameterHandle EffectBase::GetParameter(int index) const {
+  return index >= 0 && static_cast<std::size_t>(index) < params_.size() ? Make<HandleKind::Parameter>(index) : ParameterHandle{};
 }
 
-Handle EffectBase::GetTechniqueByName(std::string_view name) const {
+TechniqueHandle EffectBase::GetTechniqueByName(std::string_view name) const {
   for (int i = 0; i < TechniqueCount(); ++i)
-    if (decl_.techniques[static_cast<std::size_t>(i)].name == name) return Make(kTechnique, i);
-  return Handle{};
+    if (decl_.techniques[static_cast<std::size_t>(i)].name == name) return Make<HandleKind::Technique>(i);
+  return {};
 }
 
-Handle EffectBase::GetTechnique(int index) const {
-  return index >= 0 && index < TechniqueCount() ? Make(kTechnique, index) : Handle{};
+TechniqueHandle EffectBase::GetTechnique(int index) const {
+  return index >= 0 && index < TechniqueCount() ? Make<HandleKind::Technique>(index) : TechniqueHandle{};
 }
 
-Handle EffectBase::GetPass(Handle technique, int index) const {
-  int t = IndexOf(technique, kTechnique);
+PassHandle EffectBase::GetPass(TechniqueHandle technique, int index) const {
+  int t = IndexOf(technique, HandleKind::Technique);
   if (t < 0 || index < 0 || static_cast<std::size_t>(index) >= decl_.techniques[static_cast<std::size_t>(t)].passes.size())
-    return Handle{};
-  return Make(kPass, PassIndex(t, index));
+    return {};
+  return Make<HandleKind::Pass>(PassIndex(t, index));
 }
 
-Handle EffectBase::GetPassByName(Handle technique, std::string_view name) const {
-  int t = IndexOf(technique, kTechnique);
-  if (t < 0) return Handle{};
+PassHandle EffectBase::GetPassByName(TechniqueHandle technique, std::string_view name) const {
+  int t = IndexOf(technique, HandleKind::Technique);
+  if (t < 0) return {};
   const auto& passes = decl_.techniques[static_cast<std::size_t>(t)].passes;
   for (std::size_t p = 0; p < passes.size(); ++p)
-    if (passes[p].name == name) return Make(kPass, PassIndex(t, static_cast<int>(p)));
-  return Handle{};
+    if (passes[p].name == name) return Make<HandleKind::Pass>(PassIndex(t, static_cast<int>(p)));
+  return {};
 }
 
-Handle EffectBase::GetAnnotation(Handle object, int index) const {
+AnnotationHandle EffectBase::GetAnnotation(AnnotatedHandle object, int index) const {
   const Range* r = nullptr;
   int i;
-  if ((i = IndexOf(object, kParam)) >= 0) r = &paramAnnots_[static_cast<std::size_t>(i)];
-  else if ((i = IndexOf(object, kTechnique)) >= 0) r = &techAnnots_[static_cast<std::size_t>(i)];
-  else if ((i = IndexOf(object, kPass)) >= 0) r = &passAnnots_[static_cast<std::size_t>(i)];
-  if (!r || index < 0 || index >= r->count) return Handle{};
-  return Make(kAnnotation, r->first + index);
+  if ((i = IndexOf(object, HandleKind::Parameter)) >= 0) r = &paramAnnots_[static_cast<std::size_t>(i)];
+  else if ((i = IndexOf(object, HandleKind::Technique)) >= 0) r = &techAnnots_[static_cast<std::size_t>(i)];
+  else if ((i = IndexOf(object, HandleKind::Pass)) >= 0) r = &passAnnots_[static_cast<std::size_t>(i)];
+  if (!r || index < 0 || index >= r->count) return {};
+  return Make<HandleKind::Annotation>(r->first + index);
 }
 
-Handle EffectBase::GetAnnotationByName(Handle object, std::string_view name) const {
+AnnotationHandle EffectBase::GetAnnotationByName(AnnotatedHandle object, std::string_view name) const {
   for (int i = 0;; ++i) {
-    Handle h = GetAnnotation(object, i);
-    if (!h) return Handle{};
-    if (annotations_[static_cast<std::size_t>(IndexOf(h, kAnnotation))]->name == name) return h;
+    AnnotationHandle h = GetAnnotation(object, i);
+    if (!h) return {};
+    if (annotations_[static_cast<std::size_t>(IndexOf(h, HandleKind::Annotation))]->name == name) return h;
   }
 }
 
-const EffectAnnotationDecl* EffectBase::AnnotationOf(Handle h) const {
-  int i = IndexOf(h, kAnnotation);
+const EffectAnnotationDecl* EffectBase::AnnotationOf(const HandleBase& h) const {
+  int i = IndexOf(h, HandleKind::Annotation);
   return i < 0 ? nullptr : annotations_[static_cast<std::size_t>(i)];
 }
 
-HRESULT EffectBase::GetParameterDesc(Handle h, ParameterDesc* out) const {
+HRESULT EffectBase::GetParameterDesc(ValueHandle h, ParameterDesc* out) const {
   if (!out) return E_INVALIDARG;
-  int i = IndexOf(h, kParam);
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i >= 0) {
     const Param& p = params_[static_cast<std::size_t>(i)];
     *out = ParameterDesc{p.decl->name, p.decl->type, p.decl->elements, paramAnnots_[static_cast<std::size_t>(i)].count,
@@ -177,16 +190,16 @@ HRESULT EffectBase::GetParameterDesc(Handle h, ParameterDesc* out) const {
   return E_INVALIDARG;
 }
 
-HRESULT EffectBase::GetTechniqueDesc(Handle technique, TechniqueDesc* out) const {
-  int t = IndexOf(technique, kTechnique);
+HRESULT EffectBase::GetTechniqueDesc(TechniqueHandle technique, TechniqueDesc* out) const {
+  int t = IndexOf(technique, HandleKind::Technique);
   if (t < 0 || !out) return E_INVALIDARG;
   const EffectTechniqueDecl& d = decl_.techniques[static_cast<std::size_t>(t)];
   *out = TechniqueDesc{d.name, static_cast<int>(d.passes.size()), techAnnots_[static_cast<std::size_t>(t)].count};
   return S_OK;
 }
 
-HRESULT EffectBase::GetPassDesc(Handle pass, PassDesc* out) const {
-  int p = IndexOf(pass, kPass);
+HRESULT EffectBase::GetPassDesc(PassHandle pass, PassDesc* out) const {
+  int p = IndexOf(pass, HandleKind::Pass);
   if (p < 0 || !out) return E_INVALIDARG;
   auto [t, k] = passes_[static_cast<std::size_t>(p)];
   *out = PassDesc{decl_.techniques[static_cast<std::size_t>(t)].passes[static_cast<std::size_t>(k)].name,
@@ -194,23 +207,23 @@ HRESULT EffectBase::GetPassDesc(Handle pass, PassDesc* out) const {
   return S_OK;
 }
 
-bool EffectBase::IsTechniqueValid(Handle technique) const {
-  int t = IndexOf(technique, kTechnique);
+bool EffectBase::IsTechniqueValid(TechniqueHandle technique) const {
+  int t = IndexOf(technique, HandleKind::Technique);
   return t >= 0 && techValidStatic_[static_cast<std::size_t>(t)] && BackendTechniqueValid(t);
 }
 
-HRESULT EffectBase::FindNextValidTechnique(Handle after, Handle* out) const {
+HRESULT EffectBase::FindNextValidTechnique(TechniqueHandle after, TechniqueHandle* out) const {
   if (!out) return E_INVALIDARG;
-  *out = Handle{};
+  *out = TechniqueHandle{};
   int start = 0;
   if (after) {
-    int t = IndexOf(after, kTechnique);
+    int t = IndexOf(after, HandleKind::Technique);
     if (t < 0) return E_INVALIDARG;
     start = t + 1;
   }
   for (int t = start; t < TechniqueCount(); ++t)
-    if (IsTechniqueValid(Make(kTechnique, t))) {
-      *out = Make(kTechnique, t);
+    if (IsTechniqueValid(Make<HandleKind::Technique>(t))) {
+      *out = Make<HandleKind::Technique>(t);
       return S_OK;
     }
   return E_FAIL;
@@ -240,8 +253,8 @@ HRESULT EffectBase::Changed(int param) {
   return S_OK;
 }
 
-HRESULT EffectBase::SetValue(Handle h, const void* data, std::size_t bytes) {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::SetValue(ParameterHandle h, const void* data, std::size_t bytes) {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0 || (!data && bytes)) return E_INVALIDARG;
   Param& p = params_[static_cast<std::size_t>(i)];
   if (p.words == 0 || bytes > static_cast<std::size_t>(p.words) * 4 || bytes % 4) return E_INVALIDARG;
@@ -251,8 +264,8 @@ HRESULT EffectBase::SetValue(Handle h, const void* data, std::size_t bytes) {
   return Changed(i);
 }
 
-HRESULT EffectBase::SetFloatArray(Handle h, const float* v, std::size_t count) {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::SetFloatArray(ParameterHandle h, const float* v, std::size_t count) {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0 || (!v && count)) return E_INVALIDARG;
   Param& p = params_[static_cast<std::size_t>(i)];
   if (p.words == 0) return E_INVALIDARG;
@@ -261,8 +274,8 @@ HRESULT EffectBase::SetFloatArray(Handle h, const float* v, std::size_t count) {
   return Changed(i);
 }
 
-HRESULT EffectBase::SetInt(Handle h, int v) {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::SetInt(ParameterHandle h, int v) {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0) return E_INVALIDARG;
   Param& p = params_[static_cast<std::size_t>(i)];
   if (p.words == 0) return E_INVALIDARG;
@@ -273,10 +286,10 @@ HRESULT EffectBase::SetInt(Handle h, int v) {
   return Changed(i);
 }
 
-HRESULT EffectBase::SetBool(Handle h, bool v) { return SetInt(h, v ? 1 : 0); }
+HRESULT EffectBase::SetBool(ParameterHandle h, bool v) { return SetInt(h, v ? 1 : 0); }
 
-HRESULT EffectBase::SetVectorArray(Handle h, const glm::vec4* v, std::size_t count) {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::SetVectorArray(ParameterHandle h, const glm::vec4* v, std::size_t count) {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0 || (!v && count)) return E_INVALIDARG;
   Param& p = params_[static_cast<std::size_t>(i)];
   int per = ParameterTypeWords(p.decl->type);
@@ -289,28 +302,29 @@ HRESULT EffectBase::SetVectorArray(Handle h, const glm::vec4* v, std::size_t cou
   return Changed(i);
 }
 
-HRESULT EffectBase::SetMatrix(Handle h, const glm::mat4& m) {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::SetMatrix(ParameterHandle h, const glm::mat4& m) {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0) return E_INVALIDARG;
   const Param& p = params_[static_cast<std::size_t>(i)];
   if (!IsFloatType(p.decl->type) || p.words < 16) return E_INVALIDARG;
   return SetFloatArray(h, &m[0][0], 16);
 }
 
-HRESULT EffectBase::SetString(Handle h, std::string_view v) {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::SetString(ParameterHandle h, std::string_view v) {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0 || params_[static_cast<std::size_t>(i)].decl->type != ParameterType::String) return E_INVALIDARG;
   params_[static_cast<std::size_t>(i)].text.assign(v);
   return Changed(i);
 }
 
-HRESULT EffectBase::SetTexture(Handle h, std::shared_ptr<BaseTexture> texture) {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::SetTexture(ParameterHandle h, std::shared_ptr<BaseTexture> texture) {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0) return E_INVALIDARG;
   Param& p = params_[static_cast<std::size_t>(i)];
   ParameterType t = p.decl->type;
   if (t != ParameterType::Texture && t != ParameterType::CubeTexture) return E_INVALIDARG;
   if (texture) {
+    if (device_ && !device_->Owns(*texture)) return E_INVALIDARG;
     ResourceType want = t == ParameterType::Texture ? ResourceType::Texture : ResourceType::CubeTexture;
     if (texture->GetType() != want) return E_INVALIDARG;
   }
@@ -318,9 +332,9 @@ HRESULT EffectBase::SetTexture(Handle h, std::shared_ptr<BaseTexture> texture) {
   return Changed(i);
 }
 
-HRESULT EffectBase::GetValue(Handle h, void* data, std::size_t bytes) const {
+HRESULT EffectBase::GetValue(ValueHandle h, void* data, std::size_t bytes) const {
   if (!data && bytes) return E_INVALIDARG;
-  int i = IndexOf(h, kParam);
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i >= 0) {
     const Param& p = params_[static_cast<std::size_t>(i)];
     if (p.words == 0 || bytes > static_cast<std::size_t>(p.words) * 4) return E_INVALIDARG;
@@ -341,9 +355,9 @@ HRESULT EffectBase::GetValue(Handle h, void* data, std::size_t bytes) const {
   return E_INVALIDARG;
 }
 
-HRESULT EffectBase::GetFloatArray(Handle h, float* v, std::size_t count) const {
+HRESULT EffectBase::GetFloatArray(ValueHandle h, float* v, std::size_t count) const {
   if (!v && count) return E_INVALIDARG;
-  int i = IndexOf(h, kParam);
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i >= 0) {
     const Param& p = params_[static_cast<std::size_t>(i)];
     if (p.words == 0) return E_INVALIDARG;
@@ -360,9 +374,9 @@ HRESULT EffectBase::GetFloatArray(Handle h, float* v, std::size_t count) const {
   return E_INVALIDARG;
 }
 
-HRESULT EffectBase::GetInt(Handle h, int* v) const {
+HRESULT EffectBase::GetInt(ValueHandle h, int* v) const {
   if (!v) return E_INVALIDARG;
-  int i = IndexOf(h, kParam);
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i >= 0) {
     const Param& p = params_[static_cast<std::size_t>(i)];
     if (p.words == 0) return E_INVALIDARG;
@@ -378,7 +392,7 @@ HRESULT EffectBase::GetInt(Handle h, int* v) const {
   return E_INVALIDARG;
 }
 
-HRESULT EffectBase::GetBool(Handle h, bool* v) const {
+HRESULT EffectBase::GetBool(ValueHandle h, bool* v) const {
   int x = 0;
   if (!v) return E_INVALIDARG;
   HRESULT hr = GetInt(h, &x);
@@ -390,14 +404,14 @@ HRESULT EffectBase::GetBool(Handle h, bool* v) const {
   return hr;
 }
 
-HRESULT EffectBase::GetVector(Handle h, glm::vec4* v) const {
+HRESULT EffectBase::GetVector(ValueHandle h, glm::vec4* v) const {
   if (!v) return E_INVALIDARG;
   return GetFloatArray(h, &v->x, 4);
 }
 
-HRESULT EffectBase::GetVectorArray(Handle h, glm::vec4* v, std::size_t count) const {
+HRESULT EffectBase::GetVectorArray(ValueHandle h, glm::vec4* v, std::size_t count) const {
   if (!v && count) return E_INVALIDARG;
-  int i = IndexOf(h, kParam);
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0) return count == 1 ? GetVector(h, v) : E_INVALIDARG;
   const Param& p = params_[static_cast<std::size_t>(i)];
   int per = ParameterTypeWords(p.decl->type);
@@ -412,17 +426,17 @@ HRESULT EffectBase::GetVectorArray(Handle h, glm::vec4* v, std::size_t count) co
   return S_OK;
 }
 
-HRESULT EffectBase::GetMatrix(Handle h, glm::mat4* m) const {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::GetMatrix(ParameterHandle h, glm::mat4* m) const {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0 || !m || params_[static_cast<std::size_t>(i)].words < 16 ||
       !IsFloatType(params_[static_cast<std::size_t>(i)].decl->type))
     return E_INVALIDARG;
   return GetFloatArray(h, &(*m)[0][0], 16);
 }
 
-HRESULT EffectBase::GetString(Handle h, const char** v) const {
+HRESULT EffectBase::GetString(ValueHandle h, const char** v) const {
   if (!v) return E_INVALIDARG;
-  int i = IndexOf(h, kParam);
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i >= 0) {
     const Param& p = params_[static_cast<std::size_t>(i)];
     if (p.decl->type != ParameterType::String) return E_INVALIDARG;
@@ -435,8 +449,8 @@ HRESULT EffectBase::GetString(Handle h, const char** v) const {
   return S_OK;
 }
 
-HRESULT EffectBase::GetTexture(Handle h, std::shared_ptr<BaseTexture>* out) const {
-  int i = IndexOf(h, kParam);
+HRESULT EffectBase::GetTexture(ParameterHandle h, std::shared_ptr<BaseTexture>* out) const {
+  int i = IndexOf(h, HandleKind::Parameter);
   if (i < 0 || !out) return E_INVALIDARG;
   const Param& p = params_[static_cast<std::size_t>(i)];
   if (p.decl->type != ParameterType::Texture && p.decl->type != ParameterType::CubeTexture) return E_INVALIDARG;
@@ -446,8 +460,8 @@ HRESULT EffectBase::GetTexture(Handle h, std::shared_ptr<BaseTexture>* out) cons
 
 // ---- drawing ---------------------------------------------------------------
 
-HRESULT EffectBase::SetTechnique(Handle technique) {
-  int t = IndexOf(technique, kTechnique);
+HRESULT EffectBase::SetTechnique(TechniqueHandle technique) {
+  int t = IndexOf(technique, HandleKind::Technique);
   if (t < 0 || begun_) return E_INVALIDARG;
   currentTech_ = t;
   current_ = technique;
@@ -458,12 +472,12 @@ HRESULT EffectBase::Begin(unsigned* passes, std::uint32_t flags) {
   if (begun_) return ERR_INVALIDCALL;
   if (currentTech_ < 0) {
     // Like Direct3D effects, an effect starts on its first valid technique.
-    Handle h = FirstValidTechnique();
+    TechniqueHandle h = FirstValidTechnique();
     if (!h) {
       if (passes) *passes = 0;
       return E_FAIL;
     }
-    currentTech_ = IndexOf(h, kTechnique);
+    currentTech_ = IndexOf(h, HandleKind::Technique);
     current_ = h;
   }
   begun_ = true;
@@ -485,6 +499,7 @@ HRESULT EffectBase::BeginPass(unsigned pass) {
   activePass_ = static_cast<int>(pass);
   HRESULT hr = OnBeginPass(currentTech_, activePass_);
   if (Failed(hr)) activePass_ = -1;
+  else if (device_) device_->PassBegun(this);
   return hr;
 }
 
@@ -497,6 +512,7 @@ HRESULT EffectBase::EndPass() {
   if (activePass_ < 0) return ERR_INVALIDCALL;
   OnEndPass();
   activePass_ = -1;
+  if (device_) device_->PassEnded(this);
   return S_OK;
 }
 
@@ -534,15 +550,15 @@ HRESULT EffectBase::BeginParameterBlock() {
   return S_OK;
 }
 
-Handle EffectBase::EndParameterBlock() {
-  if (recording_ < 0) return Handle{};
-  Handle h = Make(kBlock, recording_);
+BlockHandle EffectBase::EndParameterBlock() {
+  if (recording_ < 0) return {};
+  BlockHandle h = Make<HandleKind::Block>(recording_);
   recording_ = -1;
   return h;
 }
 
-HRESULT EffectBase::ApplyParameterBlock(Handle block) {
-  int i = IndexOf(block, kBlock);
+HRESULT EffectBase::ApplyParameterBlock(BlockHandle block) {
+  int i = IndexOf(block, HandleKind::Block);
   if (i < 0 || !blocks_[static_cast<std::size_t>(i)].used || i == recording_) return E_INVALIDARG;
   Block& b = blocks_[static_cast<std::size_t>(i)];
   // Values reach the effect as if set again; a block being recorded takes them too.
@@ -558,8 +574,8 @@ HRESULT EffectBase::ApplyParameterBlock(Handle block) {
   return S_OK;
 }
 
-HRESULT EffectBase::DeleteParameterBlock(Handle block) {
-  int i = IndexOf(block, kBlock);
+HRESULT EffectBase::DeleteParameterBlock(BlockHandle block) {
+  int i = IndexOf(block, HandleKind::Block);
   if (i < 0 || !blocks_[static_cast<std::size_t>(i)].used || i == recording_) return E_INVALIDARG;
   Block& b = blocks_[static_cast<std::size_t>(i)];
   b.used = false;

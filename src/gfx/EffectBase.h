@@ -15,32 +15,33 @@ namespace gfx::detail {
 class EffectBase : public Effect {
  public:
   EffectBase(Device* device, EffectFileDecl decl);
+  ~EffectBase() override;
 
   EffectDesc GetDesc() const override;
-  Handle GetParameterByName(std::string_view name) const override;
-  Handle GetParameter(int index) const override;
-  Handle GetTechniqueByName(std::string_view name) const override;
-  Handle GetTechnique(int index) const override;
-  Handle GetPass(Handle technique, int index) const override;
-  Handle GetPassByName(Handle technique, std::string_view name) const override;
-  Handle GetAnnotationByName(Handle object, std::string_view name) const override;
-  Handle GetAnnotation(Handle object, int index) const override;
-  HRESULT GetParameterDesc(Handle h, ParameterDesc* out) const override;
-  HRESULT GetTechniqueDesc(Handle technique, TechniqueDesc* out) const override;
-  HRESULT GetPassDesc(Handle pass, PassDesc* out) const override;
-  bool IsTechniqueValid(Handle technique) const override;
-  HRESULT FindNextValidTechnique(Handle after, Handle* out) const override;
+  ParameterHandle GetParameterByName(std::string_view name) const override;
+  ParameterHandle GetParameter(int index) const override;
+  TechniqueHandle GetTechniqueByName(std::string_view name) const override;
+  TechniqueHandle GetTechnique(int index) const override;
+  PassHandle GetPass(TechniqueHandle technique, int index) const override;
+  PassHandle GetPassByName(TechniqueHandle technique, std::string_view name) const override;
+  AnnotationHandle GetAnnotationByName(AnnotatedHandle object, std::string_view name) const override;
+  AnnotationHandle GetAnnotation(AnnotatedHandle object, int index) const override;
+  HRESULT GetParameterDesc(ValueHandle h, ParameterDesc* out) const override;
+  HRESULT GetTechniqueDesc(TechniqueHandle technique, TechniqueDesc* out) const override;
+  HRESULT GetPassDesc(PassHandle pass, PassDesc* out) const override;
+  bool IsTechniqueValid(TechniqueHandle technique) const override;
+  HRESULT FindNextValidTechnique(TechniqueHandle after, TechniqueHandle* out) const override;
 
-  HRESULT SetValue(Handle h, const void* data, std::size_t bytes) override;
-  HRESULT SetFloat(Handle h, float v) override { return SetFloatArray(h, &v, 1); }
-  HRESULT SetFloatArray(Handle h, const float* v, std::size_t count) override;
-  HRESULT SetInt(Handle h, int v) override;
-  HRESULT SetBool(Handle h, bool v) override;
-  HRESULT SetVector(Handle h, const glm::vec4& v) override { return SetFloatArray(h, &v.x, 4); }
-  HRESULT SetVectorArray(Handle h, const glm::vec4* v, std::size_t count) override;
-  HRESULT SetMatrix(Handle h, const glm::mat4& m) override;
-  HRESULT SetString(Handle h, std::string_view v) override;
-  HRESULT SetTexture(Handle h, std::shared_ptr<BaseTexture> texture) override;
+  HRESULT SetValue(ParameterHandle h, const void* data, std::size_t bytes) override;
+  HRESULT SetFloat(ParameterHandle h, float v) override { return SetFloatArray(h, &v, 1); }
+  HRESULT SetFloatArray(ParameterHandle h, const float* v, std::size_t count) override;
+  HRESULT SetInt(ParameterHandle h, int v) override;
+  HRESULT SetBool(ParameterHandle h, bool v) override;
+  HRESULT SetVector(ParameterHandle h, const glm::vec4& v) override { return SetFloatArray(h, &v.x, 4); }
+  HRESULT SetVectorArray(ParameterHandle h, const glm::vec4* v, std::size_t count) override;
+  HRESULT SetMatrix(ParameterHandle h, const glm::mat4& m) override;
+  HRESULT SetString(ParameterHandle h, std::string_view v) override;
+  HRESULT SetTexture(ParameterHandle h, std::shared_ptr<BaseTexture> texture) override;
   using Effect::SetBool;
   using Effect::SetFloat;
   using Effect::SetInt;
@@ -48,19 +49,19 @@ class EffectBase : public Effect {
   using Effect::SetTexture;
   using Effect::SetVector;
 
-  HRESULT GetValue(Handle h, void* data, std::size_t bytes) const override;
-  HRESULT GetFloat(Handle h, float* v) const override { return GetFloatArray(h, v, 1); }
-  HRESULT GetFloatArray(Handle h, float* v, std::size_t count) const override;
-  HRESULT GetInt(Handle h, int* v) const override;
-  HRESULT GetBool(Handle h, bool* v) const override;
-  HRESULT GetVector(Handle h, glm::vec4* v) const override;
-  HRESULT GetVectorArray(Handle h, glm::vec4* v, std::size_t count) const override;
-  HRESULT GetMatrix(Handle h, glm::mat4* m) const override;
-  HRESULT GetString(Handle h, const char** v) const override;
-  HRESULT GetTexture(Handle h, std::shared_ptr<BaseTexture>* out) const override;
+  HRESULT GetValue(ValueHandle h, void* data, std::size_t bytes) const override;
+  HRESULT GetFloat(ValueHandle h, float* v) const override { return GetFloatArray(h, v, 1); }
+  HRESULT GetFloatArray(ValueHandle h, float* v, std::size_t count) const override;
+  HRESULT GetInt(ValueHandle h, int* v) const override;
+  HRESULT GetBool(ValueHandle h, bool* v) const override;
+  HRESULT GetVector(ValueHandle h, glm::vec4* v) const override;
+  HRESULT GetVectorArray(ValueHandle h, glm::vec4* v, std::size_t count) const override;
+  HRESULT GetMatrix(ParameterHandle h, glm::mat4* m) const override;
+  HRESULT GetString(ValueHandle h, const char** v) const override;
+  HRESULT GetTexture(ParameterHandle h, std::shared_ptr<BaseTexture>* out) const override;
 
-  HRESULT SetTechnique(Handle technique) override;
-  Handle GetCurrentTechnique() const override { return current_; }
+  HRESULT SetTechnique(TechniqueHandle technique) override;
+  TechniqueHandle GetCurrentTechnique() const override { return current_; }
   HRESULT Begin(unsigned* passes, std::uint32_t flags) override;
   HRESULT BeginPass(unsigned pass) override;
   HRESULT CommitChanges() override;
@@ -68,9 +69,9 @@ class EffectBase : public Effect {
   HRESULT End() override;
 
   HRESULT BeginParameterBlock() override;
-  Handle EndParameterBlock() override;
-  HRESULT ApplyParameterBlock(Handle block) override;
-  HRESULT DeleteParameterBlock(Handle block) override;
+  BlockHandle EndParameterBlock() override;
+  HRESULT ApplyParameterBlock(BlockHandle block) override;
+  HRESULT DeleteParameterBlock(BlockHandle block) override;
 
   HRESULT OnLostDevice() override { return S_OK; }
   HRESULT OnResetDevice() override { return S_OK; }
@@ -79,7 +80,6 @@ class EffectBase : public Effect {
   const std::string& Name() const { return decl_.sourceName; }
 
  protected:
-  enum Kind : std::uint32_t { kParam = 1, kTechnique = 2, kPass = 3, kAnnotation = 4, kBlock = 5 };
   struct Param {
     const EffectParameterDecl* decl = nullptr;
     std::size_t offset = 0;  // into words_
@@ -93,9 +93,11 @@ class EffectBase : public Effect {
     int count = 0;
   };
 
-  Handle Make(Kind k, int index) const;
-  // Index of the handle when it is of kind k and belongs to this effect.
-  int IndexOf(Handle h, Kind k) const;
+  template <HandleKind K>
+  TypedHandle<K> Make(int index) const;
+  // Index of the handle when it is of kind k and belongs to this effect, else -1.
+  int IndexOf(const HandleBase& h, HandleKind k) const;
+  int BlockIndex(BlockHandle block) const { return IndexOf(block, HandleKind::Block); }
   int TechniqueCount() const { return static_cast<int>(decl_.techniques.size()); }
   // Global pass index of a technique's pass.
   int PassIndex(int tech, int pass) const { return techPassFirst_[static_cast<std::size_t>(tech)] + pass; }
@@ -117,7 +119,7 @@ class EffectBase : public Effect {
   bool begun_ = false;
 
  private:
-  const EffectAnnotationDecl* AnnotationOf(Handle h) const;
+  const EffectAnnotationDecl* AnnotationOf(const HandleBase& h) const;
   HRESULT Changed(int param);
   struct Block {
     bool used = false;
@@ -134,13 +136,13 @@ class EffectBase : public Effect {
     std::vector<std::string> texts;
   };
 
-  std::uint32_t tag_;
+  std::uint32_t serial_;
   std::vector<const EffectAnnotationDecl*> annotations_;
   std::vector<Range> paramAnnots_, techAnnots_, passAnnots_;
   std::vector<int> techPassFirst_;
   std::vector<std::pair<int, int>> passes_;  // global pass → (technique, pass)
   std::vector<bool> techValidStatic_;
-  Handle current_;
+  TechniqueHandle current_;
   std::uint32_t beginFlags_ = 0;
   std::array<std::uint32_t, kRenderStateCount> saved_{};
   std::vector<Block> blocks_;

@@ -376,6 +376,10 @@ EffectPassDecl ParsePass(const toml::table& t, int line, int index, const std::s
       else if (v.is_integer()) value = static_cast<std::uint32_t>(v.as_integer()->get());
       else if (!(v.is_string() && StateValueByName(rs, std::string(*v.as_string()), &value)))
         Fail(LineOf(v), where + ": bad value for render state '" + std::string(k.str()) + "'");
+      // Numbers too must be values the device takes, or the pass would set
+      // nothing in their place without a word.
+      if (!RenderStateValueValid(rs, value))
+        Fail(LineOf(v), where + ": bad value for render state '" + std::string(k.str()) + "'");
       p.states.emplace_back(rs, value);
     }
   }

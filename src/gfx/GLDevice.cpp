@@ -310,30 +310,7 @@ class GLDeviceImpl final : public Device {
   ~GLDeviceImpl() override;
   bool ok() const { return ok_; }
 
-  HRESULT Clear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil) override;
-  HRESULT BeginScene() override {
-    if (inScene_) return ERR_INVALIDCALL;
-    inScene_ = true;
-    // Other GL users (the window layer's present, text drawing) may have
-    // changed state since the last frame: put ours back.
-    if (clipControl_) glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-    glBindVertexArray(vao_);
-    glDisable(GL_SCISSOR_TEST);
-    for (int s = 0; s < kRenderStateCount; ++s) ApplyState(s);
-    return S_OK;
-  }
-  HRESULT EndScene() override {
-    if (!inScene_) return ERR_INVALIDCALL;
-    inScene_ = false;
-    return S_OK;
-  }
   BackBufferDesc GetBackBufferDesc() const override { return BackBufferDesc{width_, height_, "A8R8G8B8"}; }
-  HRESULT SetRenderTarget(int index, std::shared_ptr<Surface> surface) override;
-  HRESULT GetRenderTarget(int index, std::shared_ptr<Surface>* out) override {
-    if (!out || index < 0 || index > 2) return ERR_INVALIDCALL;
-    *out = targets_[static_cast<std::size_t>(index)];
-    return *out ? S_OK : E_FAIL;
-  }
   std::shared_ptr<Surface> GetBackBuffer() override { return backSurface_; }
   DeviceCaps GetDeviceCaps() const override { return caps_; }
   DisplayMode GetDisplayMode() const override { return DisplayMode{width_, height_, 60, Format::X8R8G8B8}; }
@@ -345,90 +322,66 @@ class GLDeviceImpl final : public Device {
     return f == Format::A8R8G8B8 || f == Format::X8R8G8B8 || f == Format::A16B16G16R16F ||
            f == Format::A32B32G32R32F;
   }
-  HRESULT CreateTexture(int w, int h, int levels, std::uint32_t usage, Format format, Pool pool,
-                        std::shared_ptr<Texture>* out) override;
-  HRESULT CreateCubeTexture(int edge, int levels, std::uint32_t usage, Format format, Pool pool,
-                            std::shared_ptr<CubeTexture>* out) override;
-  HRESULT CreateVertexBuffer(std::size_t bytes, std::uint32_t usage, Pool pool,
-                             std::shared_ptr<VertexBuffer>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
-    *out = std::make_shared<GLVertexBuffer>(bytes, usage, pool);
-    return S_OK;
-  }
-  HRESULT CreateIndexBuffer(std::size_t bytes, std::uint32_t usage, IndexFormat format, Pool pool,
-                            std::shared_ptr<IndexBuffer>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
-    *out = std::make_shared<GLIndexBuffer>(bytes, usage, format, pool);
-    return S_OK;
-  }
-  HRESULT CreateVertexDeclaration(const VertexElement* elements, std::size_t count,
-                                  std::shared_ptr<VertexDeclaration>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (!detail::ValidDeclaration(elements, count)) return ERR_INVALIDCALL;
-    *out = std::make_shared<detail::VertexDeclarationImpl>(std::vector<VertexElement>(elements, elements + count));
-    return S_OK;
-  }
-  HRESULT SetVertexDeclaration(std::shared_ptr<VertexDeclaration> decl) override {
-    decl_ = std::move(decl);
-    return S_OK;
-  }
-  HRESULT SetStreamSource(int stream, std::shared_ptr<VertexBuffer> vb, std::size_t offset, std::size_t stride) override {
-    if (stream < 0 || stream >= static_cast<int>(streams_.size())) return ERR_INVALIDCALL;
-    streams_[static_cast<std::size_t>(stream)] = Stream{std::move(vb), offset, stride};
-    return S_OK;
-  }
-  HRESULT SetIndices(std::shared_ptr<IndexBuffer> ib) override {
-    ib_ = std::move(ib);
-    return S_OK;
-  }
-  HRESULT SetRenderState(RenderState state, std::uint32_t value) override;
-  std::uint32_t GetRenderState(RenderState state) const override {
-    int i = RenderStateIndex(state);
-    return i < 0 ? 0 : states_[static_cast<std::size_t>(i)];
-  }
-  HRESULT DrawPrimitive(PrimitiveType type, std::uint32_t start, std::uint32_t count) override;
-  HRESULT DrawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex,
-                               std::uint32_t numVertices, std::uint32_t startIndex, std::uint32_t count) override;
-  HRESULT DrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices, std::size_t stride) override;
-  HRESULT CreateEffectFromMemory(std::string_view text, const std::string& name, std::shared_ptr<Effect>* out,
-                                 std::string* errors) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    EffectFileDecl decl;
-    std::string err;
-    if (!ParseEffectFile(text, name, &decl, &err)) {
-      if (errors) *errors = err;
-      return E_FAIL;
-    }
-    std::string log;
-    *out = std::make_shared<GLEffect>(this, std::move(decl), &log);
-    if (errors) *errors = log;
-    return S_OK;
-  }
-  HRESULT Reset(int w, int h) override;
-  HRESULT ReadSurfaceRGBA8(const Surface* s, std::vector<std::uint8_t>* out) override;
-  HRESULT ReadSurfaceFloat(const Surface* s, std::vector<float>* out) override;
 
   void SetActiveProgram(const GLProgram* p) { program_ = p; }
   bool ClipControl() const { return clipControl_; }
   GLuint BackFramebuffer() const { return backFbo_; }
 
+ protected:
+  HRESULT DoClear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil) override;
+  HRESULT DoBeginScene() override {
+    // Other GL users (the window layer's present, text drawing) may have
+    // changed state since the last frame: put ours back.
+    if (clipControl_) glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    glBindVertexArray(vao_);
+    glDisable(GL_SCISSOR_TEST);
+    for (int s = 0; s < kRenderStateCount; ++s) ApplyState(s);
+    return S_OK;
+  }
+  void DoSetRenderTarget(int) override { targetsDirty_ = true; }
+  HRESULT DoCreateTexture(int w, int h, int levels, std::uint32_t usage, Format format, Pool pool,
+                          std::shared_ptr<Texture>* out) override {
+    *out = std::make_shared<GLTexture>(w, h, levels, usage, format, pool, false);
+    return S_OK;
+  }
+  HRESULT DoCreateCubeTexture(int edge, int levels, std::uint32_t usage, Format format, Pool pool,
+                              std::shared_ptr<CubeTexture>* out) override {
+    *out = std::make_shared<GLCubeTexture>(edge, edge, levels, usage, format, pool, true);
+    return S_OK;
+  }
+  HRESULT DoCreateVertexBuffer(std::size_t bytes, std::uint32_t usage, Pool pool,
+                               std::shared_ptr<VertexBuffer>* out) override {
+    *out = std::make_shared<GLVertexBuffer>(bytes, usage, pool);
+    return S_OK;
+  }
+  HRESULT DoCreateIndexBuffer(std::size_t bytes, std::uint32_t usage, IndexFormat format, Pool pool,
+                              std::shared_ptr<IndexBuffer>* out) override {
+    *out = std::make_shared<GLIndexBuffer>(bytes, usage, format, pool);
+    return S_OK;
+  }
+  void DoSetRenderState(int index) override { ApplyState(index); }
+  HRESULT DoDrawPrimitive(PrimitiveType type, std::uint32_t start, std::uint32_t count) override;
+  HRESULT DoDrawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex,
+                                 std::uint32_t numVertices, std::uint32_t startIndex, std::uint32_t count) override;
+  HRESULT DoDrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices,
+                            std::size_t stride) override;
+  HRESULT DoCreateEffect(EffectFileDecl&& decl, std::shared_ptr<Effect>* out, std::string* errors) override {
+    std::string log;
+    *out = std::make_shared<GLEffect>(this, std::move(decl), &log);
+    if (errors) *errors = log;
+    return S_OK;
+  }
+  HRESULT DoReset(int w, int h) override;
+  HRESULT DoReadSurfaceRGBA8(const Surface& s, std::vector<std::uint8_t>* out) override;
+  HRESULT DoReadSurfaceFloat(const Surface& s, std::vector<float>* out) override;
+
  private:
-  struct Stream {
-    std::shared_ptr<VertexBuffer> vb;
-    std::size_t offset = 0, stride = 0;
-  };
   void CreateOwnBackBuffer();
   void FindDepthAttachment();
   bool BindTargets();
   HRESULT PrepareDraw(bool userMemory, std::size_t upStride);
   void ApplyState(int index);
-  bool BindReadSurface(const Surface* s, int* w, int* h);
+  bool BindReadSurface(const Surface& s, int* w, int* h);
 
   bool ok_ = false;
   int width_, height_;
@@ -439,18 +392,12 @@ class GLDeviceImpl final : public Device {
   GLuint rtFbo_ = 0, readFbo_ = 0, vao_ = 0, upVbo_ = 0;
   std::size_t upSize_ = 0;
   bool clipControl_ = false;
-  bool inScene_ = false;
   DeviceCaps caps_;
   std::string renderer_;
   std::shared_ptr<detail::BackBufferSurface> backSurface_;
-  std::array<std::shared_ptr<Surface>, 3> targets_;
   std::array<const Surface*, 3> attached_{};  // what rtFbo_ holds
   bool targetsDirty_ = true;
   bool depthAttached_ = false;
-  std::array<std::uint32_t, kRenderStateCount> states_{};
-  std::shared_ptr<VertexDeclaration> decl_;
-  std::array<Stream, 4> streams_;
-  std::shared_ptr<IndexBuffer> ib_;
   const GLProgram* program_ = nullptr;
   int viewportW_ = 0, viewportH_ = 0;
 };
@@ -483,7 +430,8 @@ GLDeviceImpl::GLDeviceImpl(const GLDeviceDesc& d) : width_(d.width), height_(d.h
   sd.width = width_;
   sd.height = height_;
   backSurface_ = std::make_shared<detail::BackBufferSurface>(sd);
-  targets_[0] = backSurface_;
+  Adopt(*backSurface_);
+  ResetRenderTargets();
 
   GLint v = 0;
   GLint drawBuffers = 1, attachments = 1;
@@ -502,10 +450,7 @@ GLDeviceImpl::GLDeviceImpl(const GLDeviceDesc& d) : width_(d.width), height_(d.h
   if (renderer_.find("llvmpipe") != std::string::npos || renderer_.find("softpipe") != std::string::npos)
     caps_.deviceType = "SOFTWARE";
 
-  for (int s = 0; s < kRenderStateCount; ++s) {
-    states_[static_cast<std::size_t>(s)] = RenderStateDefault(RenderStateAt(s));
-    ApplyState(s);
-  }
+  for (int s = 0; s < kRenderStateCount; ++s) ApplyState(s);
   glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
   ok_ = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -566,25 +511,10 @@ void GLDeviceImpl::FindDepthAttachment() {
   targetsDirty_ = true;
 }
 
-HRESULT GLDeviceImpl::SetRenderTarget(int index, std::shared_ptr<Surface> surface) {
-  if (index < 0 || index >= std::min(3, caps_.numSimultaneousRTs)) return ERR_INVALIDCALL;
-  if (index == 0 && !surface) return ERR_INVALIDCALL;
-  if (surface) {
-    if (!(surface->GetDesc().usage & USAGE_RENDERTARGET)) return ERR_INVALIDCALL;
-    if (surface.get() != backSurface_.get()) {
-      auto* si = dynamic_cast<detail::SurfaceImpl*>(surface.get());
-      if (!si || !GLObjectOf(si->Owner()->AsBaseTexture())) return ERR_INVALIDCALL;
-    }
-  }
-  targets_[static_cast<std::size_t>(index)] = std::move(surface);
-  targetsDirty_ = true;
-  return S_OK;
-}
-
 // Binds the framebuffer every time (the window layer may have bound its own
 // since); attachments change only when the targets did.
 bool GLDeviceImpl::BindTargets() {
-  const Surface* t0 = targets_[0].get();
+  const Surface* t0 = RenderTarget(0).get();
   if (!targetsDirty_) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, t0 == backSurface_.get() ? backFbo_ : rtFbo_);
     glViewport(0, 0, viewportW_, viewportH_);
@@ -598,7 +528,7 @@ bool GLDeviceImpl::BindTargets() {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, rtFbo_);
     GLenum bufs[3] = {GL_NONE, GL_NONE, GL_NONE};
     for (std::size_t i = 0; i < 3; ++i) {
-      const Surface* s = targets_[i].get();
+      const Surface* s = RenderTarget(static_cast<int>(i)).get();
       if (s == backSurface_.get()) s = nullptr;  // the back buffer cannot join texture targets
       if (attached_[i] != s) {
         GLenum att = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(i);
@@ -639,7 +569,7 @@ bool GLDeviceImpl::BindTargets() {
   return glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-HRESULT GLDeviceImpl::Clear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil) {
+HRESULT GLDeviceImpl::DoClear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil) {
   if (!BindTargets()) return ERR_INVALIDCALL;
   GLbitfield mask = 0;
   if (flags & CLEAR_TARGET) {
@@ -649,7 +579,7 @@ HRESULT GLDeviceImpl::Clear(std::uint32_t flags, std::uint32_t color, float z, s
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & CLEAR_ZBUFFER) {
-    glClearDepth(std::clamp(z, 0.0f, 1.0f));
+    glClearDepth(z);
     glDepthMask(GL_TRUE);
     mask |= GL_DEPTH_BUFFER_BIT;
   }
@@ -664,18 +594,10 @@ HRESULT GLDeviceImpl::Clear(std::uint32_t flags, std::uint32_t color, float z, s
   return S_OK;
 }
 
-HRESULT GLDeviceImpl::SetRenderState(RenderState state, std::uint32_t value) {
-  int i = RenderStateIndex(state);
-  if (i < 0) return ERR_INVALIDCALL;
-  states_[static_cast<std::size_t>(i)] = value;
-  ApplyState(i);
-  return S_OK;
-}
-
 void GLDeviceImpl::ApplyState(int index) {
   if (index < 0) return;
-  std::uint32_t v = states_[static_cast<std::size_t>(index)];
-  auto st = [this](RenderState s) { return states_[static_cast<std::size_t>(RenderStateIndex(s))]; };
+  std::uint32_t v = StateAt(index);
+  auto st = [this](RenderState s) { return GetRenderState(s); };
   switch (RenderStateAt(index)) {
     case RenderState::ZEnable: v ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST); break;
     case RenderState::ZWriteEnable: glDepthMask(v ? GL_TRUE : GL_FALSE); break;
@@ -722,35 +644,9 @@ void GLDeviceImpl::ApplyState(int index) {
   }
 }
 
-HRESULT GLDeviceImpl::CreateTexture(int w, int h, int levels, std::uint32_t usage, Format format, Pool pool,
-                                    std::shared_ptr<Texture>* out) {
-  if (!out) return E_INVALIDARG;
-  out->reset();
-  GLFormat f;
-  if (!detail::ValidTextureArgs(w, h, levels, usage, format, pool, caps_.maxTextureWidth) || !ToGLFormat(format, &f))
-    return ERR_INVALIDCALL;
-  if (f.compressed && !caps_.textureCompressionS3TC) return ERR_INVALIDCALL;
-  if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::Texture)) return ERR_INVALIDCALL;
-  *out = std::make_shared<GLTexture>(w, h, levels, usage, format, pool, false);
-  return S_OK;
-}
-
-HRESULT GLDeviceImpl::CreateCubeTexture(int edge, int levels, std::uint32_t usage, Format format, Pool pool,
-                                        std::shared_ptr<CubeTexture>* out) {
-  if (!out) return E_INVALIDARG;
-  out->reset();
-  GLFormat f;
-  if (!detail::ValidTextureArgs(edge, edge, levels, usage, format, pool, caps_.maxTextureWidth) ||
-      !ToGLFormat(format, &f))
-    return ERR_INVALIDCALL;
-  if (f.compressed && !caps_.textureCompressionS3TC) return ERR_INVALIDCALL;
-  if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::CubeTexture)) return ERR_INVALIDCALL;
-  *out = std::make_shared<GLCubeTexture>(edge, edge, levels, usage, format, pool, true);
-  return S_OK;
-}
-
 HRESULT GLDeviceImpl::PrepareDraw(bool userMemory, std::size_t upStride) {
-  if (!program_ || !decl_) return ERR_INVALIDCALL;
+  // The checks in front saw a pass in progress; ours must be its program.
+  if (!program_) return ERR_INVALIDCALL;
   if (!BindTargets()) return ERR_INVALIDCALL;
   glBindVertexArray(vao_);
   glUniform2f(program_->viewportSize, static_cast<float>(viewportW_), static_cast<float>(viewportH_));
@@ -759,7 +655,7 @@ HRESULT GLDeviceImpl::PrepareDraw(bool userMemory, std::size_t upStride) {
   glUniform1i(program_->lighting, GetRenderState(RenderState::Lighting) != 0);
   glUniform1i(program_->specular, GetRenderState(RenderState::SpecularEnable) != 0);
   std::uint32_t enabled = 0;
-  for (const VertexElement& e : decl_->GetElements()) {
+  for (const VertexElement& e : CurrentDeclaration()->GetElements()) {
     int loc = VertexAttributeLocation(e.usage, e.usageIndex);
     if (loc < 0) continue;
     std::size_t stride = 0, base = 0;
@@ -768,9 +664,8 @@ HRESULT GLDeviceImpl::PrepareDraw(bool userMemory, std::size_t upStride) {
       glBindBuffer(GL_ARRAY_BUFFER, upVbo_);
       stride = upStride;
     } else {
-      const Stream& s = streams_[std::min<std::size_t>(e.stream, streams_.size() - 1)];
-      auto* vb = dynamic_cast<GLVertexBuffer*>(s.vb.get());
-      if (!vb) continue;
+      const StreamBinding& s = Stream(e.stream);
+      auto* vb = static_cast<GLVertexBuffer*>(s.buffer.get());
       glBindBuffer(GL_ARRAY_BUFFER, vb->name);
       stride = s.stride;
       base = s.offset;
@@ -795,35 +690,30 @@ HRESULT GLDeviceImpl::PrepareDraw(bool userMemory, std::size_t upStride) {
   return S_OK;
 }
 
-HRESULT GLDeviceImpl::DrawPrimitive(PrimitiveType type, std::uint32_t start, std::uint32_t count) {
-  if (count == 0) return ERR_INVALIDCALL;
-  const Stream& s = streams_[0];
-  std::size_t n = PrimitiveVertexCount(type, count);
-  if (!s.vb || s.stride == 0 || s.offset + (std::size_t{start} + n) * s.stride > s.vb->GetSize()) return ERR_INVALIDCALL;
+HRESULT GLDeviceImpl::DoDrawPrimitive(PrimitiveType type, std::uint32_t start, std::uint32_t count) {
   HRESULT hr = PrepareDraw(false, 0);
   if (Failed(hr)) return hr;
-  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(start), static_cast<GLsizei>(n));
+  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(start), static_cast<GLsizei>(PrimitiveVertexCount(type, count)));
   return S_OK;
 }
 
-HRESULT GLDeviceImpl::DrawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t, std::uint32_t,
-                                           std::uint32_t startIndex, std::uint32_t count) {
-  auto* ib = dynamic_cast<GLIndexBuffer*>(ib_.get());
-  if (!ib || count == 0) return ERR_INVALIDCALL;
-  std::size_t isz = ib->GetFormat() == IndexFormat::Index32 ? 4 : 2;
-  std::size_t n = PrimitiveVertexCount(type, count);
-  if ((std::size_t{startIndex} + n) * isz > ib->GetSize()) return ERR_INVALIDCALL;
+HRESULT GLDeviceImpl::DoDrawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t,
+                                             std::uint32_t, std::uint32_t startIndex, std::uint32_t count) {
+  auto* ib = static_cast<GLIndexBuffer*>(CurrentIndices().get());
+  const std::size_t isz = ib->GetFormat() == IndexFormat::Index32 ? 4 : 2;
   HRESULT hr = PrepareDraw(false, 0);
   if (Failed(hr)) return hr;
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib->name);
-  glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(n), isz == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+  glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(PrimitiveVertexCount(type, count)),
+                           isz == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(std::size_t{startIndex} * isz), baseVertex);
   return S_OK;
 }
 
-HRESULT GLDeviceImpl::DrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices, std::size_t stride) {
-  if (!vertices || stride == 0 || count == 0 || count > (1u << 24)) return ERR_INVALIDCALL;
-  std::size_t bytes = PrimitiveVertexCount(type, count) * stride;
+HRESULT GLDeviceImpl::DoDrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices,
+                                        std::size_t stride) {
+  const std::size_t n = PrimitiveVertexCount(type, count);
+  const std::size_t bytes = n * stride;
   glBindBuffer(GL_ARRAY_BUFFER, upVbo_);
   // Keep the storage once it is large enough; orphan it each draw.
   upSize_ = std::max(upSize_, bytes);
@@ -831,12 +721,11 @@ HRESULT GLDeviceImpl::DrawPrimitiveUP(PrimitiveType type, std::uint32_t count, c
   glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), vertices);
   HRESULT hr = PrepareDraw(true, stride);
   if (Failed(hr)) return hr;
-  glDrawArrays(PrimitiveMode(type), 0, static_cast<GLsizei>(PrimitiveVertexCount(type, count)));
+  glDrawArrays(PrimitiveMode(type), 0, static_cast<GLsizei>(n));
   return S_OK;
 }
 
-HRESULT GLDeviceImpl::Reset(int w, int h) {
-  if (w < 1 || h < 1) return ERR_INVALIDCALL;
+HRESULT GLDeviceImpl::DoReset(int w, int h) {
   width_ = w;
   height_ = h;
   if (ownBack_) CreateOwnBackBuffer();
@@ -847,20 +736,19 @@ HRESULT GLDeviceImpl::Reset(int w, int h) {
   attached_ = {};
   depthAttached_ = false;
   backSurface_->SetSize(w, h);
-  targets_ = {backSurface_, nullptr, nullptr};
   targetsDirty_ = true;
   return S_OK;
 }
 
-bool GLDeviceImpl::BindReadSurface(const Surface* s, int* w, int* h) {
-  if (!s || s == backSurface_.get()) {
+bool GLDeviceImpl::BindReadSurface(const Surface& s, int* w, int* h) {
+  if (&s == backSurface_.get()) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     *w = width_;
     *h = height_;
     return true;
   }
-  auto* si = dynamic_cast<const detail::SurfaceImpl*>(s);
+  auto* si = dynamic_cast<const detail::SurfaceImpl*>(&s);
   if (!si) return false;
   const GLTextureObject* o = GLObjectOf(si->Owner()->AsBaseTexture());
   if (!o) return false;
@@ -869,14 +757,14 @@ bool GLDeviceImpl::BindReadSurface(const Surface* s, int* w, int* h) {
                                                    : GL_TEXTURE_2D;
   glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, o->name, si->GetLevel());
   glReadBuffer(GL_COLOR_ATTACHMENT0);
-  *w = s->GetDesc().width;
-  *h = s->GetDesc().height;
+  *w = s.GetDesc().width;
+  *h = s.GetDesc().height;
   return glCheckFramebufferStatus(GL_READ_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-HRESULT GLDeviceImpl::ReadSurfaceRGBA8(const Surface* s, std::vector<std::uint8_t>* out) {
+HRESULT GLDeviceImpl::DoReadSurfaceRGBA8(const Surface& s, std::vector<std::uint8_t>* out) {
   int w = 0, h = 0;
-  if (!out || !BindReadSurface(s, &w, &h)) return ERR_INVALIDCALL;
+  if (!BindReadSurface(s, &w, &h)) return ERR_INVALIDCALL;
   out->resize(static_cast<std::size_t>(w) * h * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, out->data());
@@ -884,9 +772,9 @@ HRESULT GLDeviceImpl::ReadSurfaceRGBA8(const Surface* s, std::vector<std::uint8_
   return S_OK;
 }
 
-HRESULT GLDeviceImpl::ReadSurfaceFloat(const Surface* s, std::vector<float>* out) {
+HRESULT GLDeviceImpl::DoReadSurfaceFloat(const Surface& s, std::vector<float>* out) {
   int w = 0, h = 0;
-  if (!out || !BindReadSurface(s, &w, &h)) return ERR_INVALIDCALL;
+  if (!BindReadSurface(s, &w, &h)) return ERR_INVALIDCALL;
   out->resize(static_cast<std::size_t>(w) * h * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(0, 0, w, h, GL_RGBA, GL_FLOAT, out->data());

@@ -37,11 +37,11 @@ class RecDevice;
 class RecEffect final : public EffectBase {
  public:
   RecEffect(RecDevice* dev, EffectFileDecl decl);
-  HRESULT SetTechnique(Handle technique) override;
+  HRESULT SetTechnique(TechniqueHandle technique) override;
   HRESULT Begin(unsigned* passes, std::uint32_t flags) override;
   HRESULT EndPass() override;
   HRESULT End() override;
-  HRESULT ApplyParameterBlock(Handle block) override;
+  HRESULT ApplyParameterBlock(BlockHandle block) override;
   HRESULT OnLostDevice() override;
   HRESULT OnResetDevice() override;
 
@@ -68,8 +68,8 @@ class RecDevice final : public RecordingDevice {
     d.width = w;
     d.height = h;
     backBuffer_ = std::make_shared<detail::BackBufferSurface>(d);
-    targets_[0] = backBuffer_;
-    for (int s = 0; s < kRenderStateCount; ++s) states_[static_cast<std::size_t>(s)] = RenderStateDefault(RenderStateAt(s));
+    Adopt(*backBuffer_);
+    ResetRenderTargets();
     settings_.caps.numSimultaneousRTs = 4;
     settings_.caps.maxPointSize = 64.0f;
     settings_.caps.maxTextureWidth = settings_.caps.maxTextureHeight = 8192;
@@ -88,44 +88,7 @@ class RecDevice final : public RecordingDevice {
     return &events_.back();
   }
 
-  HRESULT Clear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil) override {
-    if (RecordedEvent* e = Push(EvKind::Clear)) {
-      e->value = color;
-      e->index = static_cast<int>(flags);
-      e->values = {z};
-      e->surface = targets_[0].get();
-    }
-    return S_OK;
-  }
-  HRESULT BeginScene() override {
-    if (inScene_ || settings_.failBeginScene) return ERR_INVALIDCALL;
-    inScene_ = true;
-    Push(EvKind::BeginScene);
-    return S_OK;
-  }
-  HRESULT EndScene() override {
-    if (!inScene_) return ERR_INVALIDCALL;
-    inScene_ = false;
-    Push(EvKind::EndScene);
-    return S_OK;
-  }
   BackBufferDesc GetBackBufferDesc() const override { return BackBufferDesc{width_, height_, "A8R8G8B8"}; }
-  HRESULT SetRenderTarget(int index, std::shared_ptr<Surface> surface) override {
-    if (index < 0 || index >= std::min(3, settings_.caps.numSimultaneousRTs)) return ERR_INVALIDCALL;
-    if (index == 0 && !surface) return ERR_INVALIDCALL;
-    if (surface && !(surface->GetDesc().usage & USAGE_RENDERTARGET)) return ERR_INVALIDCALL;
-    if (RecordedEvent* e = Push(EvKind::SetRenderTarget)) {
-      e->index = index;
-      e->surface = surface.get();
-    }
-    targets_[static_cast<std::size_t>(index)] = std::move(surface);
-    return S_OK;
-  }
-  HRESULT GetRenderTarget(int index, std::shared_ptr<Surface>* out) override {
-    if (!out || index < 0 || index > 2) return ERR_INVALIDCALL;
-    *out = targets_[static_cast<std::size_t>(index)];
-    return *out ? S_OK : E_FAIL;
-  }
   std::shared_ptr<Surface> GetBackBuffer() override { return backBuffer_; }
   DeviceCaps GetDeviceCaps() const override { return settings_.caps; }
   DisplayMode GetDisplayMode() const override { return DisplayMode{width_, height_, 60, Format::X8R8G8B8}; }
@@ -139,153 +102,119 @@ class RecDevice final : public RecordingDevice {
     return f == Format::A8R8G8B8 || f == Format::X8R8G8B8 || (f == Format::A16B16G16R16F && settings_.floatRenderTargets);
   }
 
-  HRESULT CreateTexture(int w, int h, int levels, std::uint32_t usage, Format format, Pool pool,
-                        std::shared_ptr<Texture>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (settings_.failTextureCreation) return E_OUTOFMEMORY;
-    if (!detail::ValidTextureArgs(w, h, levels, usage, format, pool, settings_.caps.maxTextureWidth)) return ERR_INVALIDCALL;
-    if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::Texture)) return ERR_INVALIDCALL;
-    *out = std::make_shared<detail::TextureImpl>(w, h, levels, usage, format, pool);
-    Track(*out);
-    return S_OK;
-  }
-  HRESULT CreateCubeTexture(int edge, int levels, std::uint32_t usage, Format format, Pool pool,
-                            std::shared_ptr<CubeTexture>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (settings_.failTextureCreation) return E_OUTOFMEMORY;
-    if (!detail::ValidTextureArgs(edge, edge, levels, usage, format, pool, settings_.caps.maxTextureWidth)) return ERR_INVALIDCALL;
-    if ((usage & USAGE_RENDERTARGET) && !CheckRenderTargetFormat(format, ResourceType::CubeTexture)) return ERR_INVALIDCALL;
-    *out = std::make_shared<detail::CubeTextureImpl>(edge, levels, usage, format, pool);
-    Track(*out);
-    return S_OK;
-  }
-  HRESULT CreateVertexBuffer(std::size_t bytes, std::uint32_t usage, Pool pool,
-                             std::shared_ptr<VertexBuffer>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
-    *out = std::make_shared<detail::VertexBufferImpl>(bytes, usage, pool);
-    Track(*out);
-    return S_OK;
-  }
-  HRESULT CreateIndexBuffer(std::size_t bytes, std::uint32_t usage, IndexFormat format, Pool pool,
-                            std::shared_ptr<IndexBuffer>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (bytes == 0 || bytes > (256u << 20)) return ERR_INVALIDCALL;
-    *out = std::make_shared<detail::IndexBufferImpl>(bytes, usage, format, pool);
-    Track(*out);
-    return S_OK;
-  }
-  HRESULT CreateVertexDeclaration(const VertexElement* elements, std::size_t count,
-                                  std::shared_ptr<VertexDeclaration>* out) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    if (!detail::ValidDeclaration(elements, count)) return ERR_INVALIDCALL;
-    *out = std::make_shared<detail::VertexDeclarationImpl>(std::vector<VertexElement>(elements, elements + count));
-    return S_OK;
-  }
-
-  HRESULT SetVertexDeclaration(std::shared_ptr<VertexDeclaration> decl) override {
-    decl_ = std::move(decl);
-    Push(EvKind::SetVertexDeclaration);
-    return S_OK;
-  }
-  HRESULT SetStreamSource(int stream, std::shared_ptr<VertexBuffer> vb, std::size_t offset, std::size_t stride) override {
-    if (stream < 0 || stream > 15) return ERR_INVALIDCALL;
-    if (stream == 0) {
-      vb_ = std::move(vb);
-      stride_ = stride;
-    }
-    if (RecordedEvent* e = Push(EvKind::SetStreamSource)) {
-      e->index = stream;
-      e->value = static_cast<std::uint32_t>(stride);
-    }
-    return S_OK;
-  }
-  HRESULT SetIndices(std::shared_ptr<IndexBuffer> ib) override {
-    ib_ = std::move(ib);
-    Push(EvKind::SetIndices);
-    return S_OK;
-  }
-  HRESULT SetRenderState(RenderState state, std::uint32_t value) override {
-    int i = RenderStateIndex(state);
-    if (i < 0) return ERR_INVALIDCALL;
-    states_[static_cast<std::size_t>(i)] = value;
-    if (RecordedEvent* e = Push(EvKind::SetRenderState)) {
-      e->state = state;
-      e->name = RenderStateName(state);
-      e->value = value;
-    }
-    return S_OK;
-  }
-  std::uint32_t GetRenderState(RenderState state) const override {
-    int i = RenderStateIndex(state);
-    return i < 0 ? 0 : states_[static_cast<std::size_t>(i)];
-  }
-
-  HRESULT Draw(PrimitiveType type, std::uint32_t count, bool indexed, const void* up, std::size_t stride) {
-    if (!passActive_ || count == 0 || !decl_) return ERR_INVALIDCALL;
-    if (!up && !vb_) return ERR_INVALIDCALL;
-    if (indexed && !ib_) return ERR_INVALIDCALL;
-    if (RecordedEvent* e = Push(EvKind::Draw)) {
-      e->effect = activeEffect_;
-      e->technique = activeTechnique_;
-      e->index = activePass_;
-      e->primitive = type;
-      e->value = count;
-      e->indexed = indexed;
-      e->userMemory = up != nullptr;
-      if (up) {
-        const auto* b = static_cast<const std::uint8_t*>(up);
-        e->vertices.assign(b, b + PrimitiveVertexCount(type, count) * stride);
-      }
-      for (int s = 0; s < 3; ++s)
-        if (targets_[static_cast<std::size_t>(s)]) e->values.push_back(static_cast<float>(s));
-    }
-    return S_OK;
-  }
-  HRESULT DrawPrimitive(PrimitiveType type, std::uint32_t start, std::uint32_t count) override {
-    if (vb_ && stride_ && (start + PrimitiveVertexCount(type, count)) * stride_ > vb_->GetSize()) return ERR_INVALIDCALL;
-    return Draw(type, count, false, nullptr, 0);
-  }
-  HRESULT DrawIndexedPrimitive(PrimitiveType type, std::int32_t, std::uint32_t, std::uint32_t, std::uint32_t startIndex,
-                               std::uint32_t count) override {
-    if (ib_) {
-      std::size_t isz = ib_->GetFormat() == IndexFormat::Index32 ? 4 : 2;
-      if ((startIndex + PrimitiveVertexCount(type, count)) * isz > ib_->GetSize()) return ERR_INVALIDCALL;
-    }
-    return Draw(type, count, true, nullptr, 0);
-  }
-  HRESULT DrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices, std::size_t stride) override {
-    if (!vertices || stride == 0) return ERR_INVALIDCALL;
-    return Draw(type, count, false, vertices, stride);
-  }
-
-  HRESULT CreateEffectFromMemory(std::string_view text, const std::string& name, std::shared_ptr<Effect>* out,
-                                 std::string* errors) override {
-    if (!out) return E_INVALIDARG;
-    out->reset();
-    EffectFileDecl decl;
-    std::string err;
-    if (!ParseEffectFile(text, name, &decl, &err)) {
-      if (errors) *errors = err;
-      return E_FAIL;
-    }
-    if (errors) errors->clear();
-    auto fx = std::make_shared<RecEffect>(this, std::move(decl));
-    if (RecordedEvent* e = Push(EvKind::CreateEffect)) e->effect = name;
-    *out = std::move(fx);
-    return S_OK;
-  }
-
   int LiveDefaultPoolResources() const override {
     int n = 0;
     for (const auto& w : defaultPool_) n += w.expired() ? 0 : 1;
     return n;
   }
+
+  // Pass bookkeeping from the effects, for the draw record.
+  void NotePass(const std::string& effect, const std::string& technique, int pass) {
+    activeEffect_ = effect;
+    activeTechnique_ = technique;
+    activePass_ = pass;
+  }
+
+ protected:
+  HRESULT DoClear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t) override {
+    if (RecordedEvent* e = Push(EvKind::Clear)) {
+      e->value = color;
+      e->index = static_cast<int>(flags);
+      e->values = {z};
+      e->surface = RenderTarget(0).get();
+    }
+    return S_OK;
+  }
+  HRESULT DoBeginScene() override {
+    if (settings_.failBeginScene) return ERR_INVALIDCALL;
+    Push(EvKind::BeginScene);
+    return S_OK;
+  }
+  void DoEndScene() override { Push(EvKind::EndScene); }
+  void DoSetRenderTarget(int index) override {
+    if (RecordedEvent* e = Push(EvKind::SetRenderTarget)) {
+      e->index = index;
+      e->surface = RenderTarget(index).get();
+    }
+  }
+
+  HRESULT DoCreateTexture(int w, int h, int levels, std::uint32_t usage, Format format, Pool pool,
+                          std::shared_ptr<Texture>* out) override {
+    if (settings_.failTextureCreation) return E_OUTOFMEMORY;
+    *out = std::make_shared<detail::TextureImpl>(w, h, levels, usage, format, pool);
+    Track(*out);
+    return S_OK;
+  }
+  HRESULT DoCreateCubeTexture(int edge, int levels, std::uint32_t usage, Format format, Pool pool,
+                              std::shared_ptr<CubeTexture>* out) override {
+    if (settings_.failTextureCreation) return E_OUTOFMEMORY;
+    *out = std::make_shared<detail::CubeTextureImpl>(edge, levels, usage, format, pool);
+    Track(*out);
+    return S_OK;
+  }
+  HRESULT DoCreateVertexBuffer(std::size_t bytes, std::uint32_t usage, Pool pool,
+                               std::shared_ptr<VertexBuffer>* out) override {
+    *out = std::make_shared<detail::VertexBufferImpl>(bytes, usage, pool);
+    Track(*out);
+    return S_OK;
+  }
+  HRESULT DoCreateIndexBuffer(std::size_t bytes, std::uint32_t usage, IndexFormat format, Pool pool,
+                              std::shared_ptr<IndexBuffer>* out) override {
+    *out = std::make_shared<detail::IndexBufferImpl>(bytes, usage, format, pool);
+    Track(*out);
+    return S_OK;
+  }
+
+  void DoSetVertexDeclaration() override { Push(EvKind::SetVertexDeclaration); }
+  void DoSetStreamSource(int stream) override {
+    if (RecordedEvent* e = Push(EvKind::SetStreamSource)) {
+      e->index = stream;
+      e->value = static_cast<std::uint32_t>(Stream(stream).stride);
+    }
+  }
+  void DoSetIndices() override { Push(EvKind::SetIndices); }
+  void DoSetRenderState(int index) override {
+    if (RecordedEvent* e = Push(EvKind::SetRenderState)) {
+      e->state = RenderStateAt(index);
+      e->name = RenderStateName(e->state);
+      e->value = StateAt(index);
+    }
+  }
+
+  HRESULT DoDrawPrimitive(PrimitiveType type, std::uint32_t, std::uint32_t count) override {
+    RecordDraw(type, count, false, nullptr, 0);
+    return S_OK;
+  }
+  HRESULT DoDrawIndexedPrimitive(PrimitiveType type, std::int32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                 std::uint32_t count) override {
+    RecordDraw(type, count, true, nullptr, 0);
+    return S_OK;
+  }
+  HRESULT DoDrawPrimitiveUP(PrimitiveType type, std::uint32_t count, const void* vertices,
+                            std::size_t stride) override {
+    RecordDraw(type, count, false, vertices, stride);
+    return S_OK;
+  }
+
+  HRESULT DoCreateEffect(EffectFileDecl&& decl, std::shared_ptr<Effect>* out, std::string*) override {
+    std::string name = decl.sourceName;
+    *out = std::make_shared<RecEffect>(this, std::move(decl));
+    if (RecordedEvent* e = Push(EvKind::CreateEffect)) e->effect = std::move(name);
+    return S_OK;
+  }
+
+  HRESULT DoReset(int w, int h) override {
+    if (settings_.strictReset && LiveDefaultPoolResources() > 0) return ERR_INVALIDCALL;
+    width_ = w;
+    height_ = h;
+    backBuffer_->SetSize(w, h);
+    if (RecordedEvent* e = Push(EvKind::Reset)) e->values = {static_cast<float>(w), static_cast<float>(h)};
+    return S_OK;
+  }
+  HRESULT DoReadSurfaceRGBA8(const Surface&, std::vector<std::uint8_t>*) override { return E_NOTIMPL; }
+  HRESULT DoReadSurfaceFloat(const Surface&, std::vector<float>*) override { return E_NOTIMPL; }
+
+ private:
   template <class T>
   void Track(const std::shared_ptr<T>& r) {
     if (r->GetPool() != Pool::Default) return;
@@ -296,43 +225,30 @@ class RecDevice final : public RecordingDevice {
     defaultPool_.push_back(r);
   }
 
-  HRESULT Reset(int w, int h) override {
-    if (w < 1 || h < 1) return ERR_INVALIDCALL;
-    if (settings_.strictReset && LiveDefaultPoolResources() > 0) return ERR_INVALIDCALL;
-    width_ = w;
-    height_ = h;
-    backBuffer_->SetSize(w, h);
-    targets_ = {backBuffer_, nullptr, nullptr};
-    if (RecordedEvent* e = Push(EvKind::Reset)) e->values = {static_cast<float>(w), static_cast<float>(h)};
-    return S_OK;
+  void RecordDraw(PrimitiveType type, std::uint32_t count, bool indexed, const void* up, std::size_t stride) {
+    RecordedEvent* e = Push(EvKind::Draw);
+    if (!e) return;
+    e->effect = activeEffect_;
+    e->technique = activeTechnique_;
+    e->index = activePass_;
+    e->primitive = type;
+    e->value = count;
+    e->indexed = indexed;
+    e->userMemory = up != nullptr;
+    if (up) {
+      const auto* b = static_cast<const std::uint8_t*>(up);
+      e->vertices.assign(b, b + PrimitiveVertexCount(type, count) * stride);
+    }
+    for (int s = 0; s < 3; ++s)
+      if (RenderTarget(s)) e->values.push_back(static_cast<float>(s));
   }
-  HRESULT ReadSurfaceRGBA8(const Surface*, std::vector<std::uint8_t>*) override { return E_NOTIMPL; }
-  HRESULT ReadSurfaceFloat(const Surface*, std::vector<float>*) override { return E_NOTIMPL; }
 
-  // Pass bookkeeping from the effects.
-  void PassBegun(const std::string& effect, const std::string& technique, int pass) {
-    passActive_ = true;
-    activeEffect_ = effect;
-    activeTechnique_ = technique;
-    activePass_ = pass;
-  }
-  void PassEnded() { passActive_ = false; }
-
- private:
   int width_, height_;
   Settings settings_;
   std::vector<std::weak_ptr<Resource>> defaultPool_;
   std::vector<RecordedEvent> events_;
   bool recording_ = true;
-  bool inScene_ = false;
   std::shared_ptr<detail::BackBufferSurface> backBuffer_;
-  std::array<std::shared_ptr<Surface>, 3> targets_;
-  std::array<std::uint32_t, kRenderStateCount> states_{};
-  std::shared_ptr<VertexDeclaration> decl_;
-  std::shared_ptr<VertexBuffer> vb_;
-  std::size_t stride_ = 0;
-  std::shared_ptr<IndexBuffer> ib_;
-  bool passActive_ = false;
   std::string activeEffect_;
   std::string activeTechnique_;
   int activePass_ = -1;
@@ -352,7 +268,7 @@ RecordedEvent& RecEffect::Push(EvKind k) {
   return *e;
 }
 
-HRESULT RecEffect::SetTechnique(Handle technique) {
+HRESULT RecEffect::SetTechnique(TechniqueHandle technique) {
   HRESULT hr = EffectBase::SetTechnique(technique);
   if (Succeeded(hr)) Push(EvKind::SetTechnique);
   return hr;
@@ -369,10 +285,7 @@ HRESULT RecEffect::Begin(unsigned* passes, std::uint32_t flags) {
 HRESULT RecEffect::EndPass() {
   int pass = activePass_;
   HRESULT hr = EffectBase::EndPass();
-  if (Succeeded(hr)) {
-    dev_->PassEnded();
-    Push(EvKind::EndPass).index = pass;
-  }
+  if (Succeeded(hr)) Push(EvKind::EndPass).index = pass;
   return hr;
 }
 
@@ -383,9 +296,9 @@ HRESULT RecEffect::End() {
   return hr;
 }
 
-HRESULT RecEffect::ApplyParameterBlock(Handle block) {
+HRESULT RecEffect::ApplyParameterBlock(BlockHandle block) {
   HRESULT hr = EffectBase::ApplyParameterBlock(block);
-  if (Succeeded(hr)) Push(EvKind::ApplyParameterBlock).value = block.value;
+  if (Succeeded(hr)) Push(EvKind::ApplyParameterBlock).value = static_cast<std::uint32_t>(BlockIndex(block));
   return hr;
 }
 
@@ -424,7 +337,7 @@ bool RecEffect::BackendTechniqueValid(int tech) const {
 }
 
 HRESULT RecEffect::OnBeginPass(int tech, int pass) {
-  dev_->PassBegun(Name(), decl_.techniques[static_cast<std::size_t>(tech)].name, pass);
+  dev_->NotePass(Name(), decl_.techniques[static_cast<std::size_t>(tech)].name, pass);
   Push(EvKind::BeginPass).index = pass;
   return S_OK;
 }

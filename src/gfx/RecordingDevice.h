@@ -31,7 +31,7 @@ struct RecordedEvent {
     CommitChanges,     // effect, technique, index = pass
     EndPass,
     End,
-    ApplyParameterBlock,
+    ApplyParameterBlock, // effect, value = the block's slot
     EffectLost,
     EffectReset,
     Reset,             // values = {width, height}

@@ -26,7 +26,6 @@ TextureStorage::TextureStorage(int width, int height, int levels, int faces, std
   if (IsRenderTarget()) levels_ = 1;
   data_.resize(static_cast<std::size_t>(levels_ * faces_));
   surfaces_.resize(data_.size());
-  locked_.assign(data_.size(), false);
   for (int f = 0; f < faces_; ++f)
     for (int l = 0; l < levels_; ++l) {
       SurfaceDesc d = LevelDesc(l);
@@ -45,24 +44,9 @@ SurfaceDesc TextureStorage::LevelDesc(int level) const {
   return d;
 }
 
-HRESULT TextureStorage::Lock(int face, int level, LockedRect* out, std::uint32_t flags) {
-  if (!out || face < 0 || face >= faces_ || level < 0 || level >= levels_) return ERR_INVALIDCALL;
-  if (IsRenderTarget()) return ERR_INVALIDCALL;
-  std::size_t i = Index(face, level);
-  if (locked_[i]) return ERR_INVALIDCALL;
-  locked_[i] = true;
+void TextureStorage::LockLevel(int face, int level, LockedRect* out) {
   out->pitch = static_cast<int>(FormatPitch(format_, LevelDesc(level).width));
-  out->bits = data_[i].data();
-  return S_OK;
-}
-
-HRESULT TextureStorage::Unlock(int face, int level) {
-  if (face < 0 || face >= faces_ || level < 0 || level >= levels_) return ERR_INVALIDCALL;
-  std::size_t i = Index(face, level);
-  if (!locked_[i]) return ERR_INVALIDCALL;
-  locked_[i] = false;
-  OnUnlock(face, level);
-  return S_OK;
+  out->bits = data_[Index(face, level)].data();
 }
 
 HRESULT TextureImpl::GetSurfaceLevel(int level, std::shared_ptr<Surface>* out) {
@@ -90,32 +74,22 @@ TextureStorage* StorageOf(BaseTexture* t) {
   return nullptr;
 }
 
-HRESULT BufferStorage::LockRange(std::size_t offset, std::size_t size, void** data, std::uint32_t flags) {
-  if (!data) return ERR_INVALIDCALL;
-  *data = nullptr;
-  if (locked_ || offset > data_.size()) return ERR_INVALIDCALL;
-  if (size == 0) size = data_.size() - offset;
-  if (size > data_.size() - offset) return ERR_INVALIDCALL;
-  locked_ = true;
+void* BufferStorage::LockRange(std::size_t offset, std::size_t size, std::uint32_t flags) {
   discard_ = (flags & LOCK_DISCARD) != 0;
   lockOffset_ = offset;
   lockSize_ = (flags & LOCK_READONLY) ? 0 : size;
-  *data = data_.data() + offset;
-  return S_OK;
+  return data_.data() + offset;
 }
 
-HRESULT BufferStorage::UnlockRange() {
-  if (!locked_) return ERR_INVALIDCALL;
-  locked_ = false;
+void BufferStorage::UnlockRange() {
   if (lockSize_ > 0) OnUnlock(lockOffset_, lockSize_, discard_);
-  return S_OK;
 }
 
 bool ValidDeclaration(const VertexElement* elements, std::size_t count) {
   if (!elements || count == 0 || count > 32) return false;
   for (std::size_t i = 0; i < count; ++i) {
     const VertexElement& e = elements[i];
-    if (e.stream > 15 || e.type == VertexType::Unused || e.offset > 255) return false;
+    if (e.stream >= kMaxStreams || VertexTypeSize(e.type) == 0 || e.offset > 255) return false;
     if (e.usage != VertexUsage::PSize && VertexAttributeLocation(e.usage, e.usageIndex) < 0) return false;
     for (std::size_t j = 0; j < i; ++j)
       if (elements[j].usage == e.usage && elements[j].usageIndex == e.usageIndex) return false;

@@ -42,8 +42,9 @@ class TextureStorage {
   SurfaceDesc LevelDesc(int level) const;
   bool IsRenderTarget() const { return (usage_ & USAGE_RENDERTARGET) != 0; }
   Format GetFormat() const { return format_; }
-  HRESULT Lock(int face, int level, LockedRect* out, std::uint32_t flags);
-  HRESULT Unlock(int face, int level);
+  // The device's checks have passed: the level is in range and lockable.
+  void LockLevel(int face, int level, LockedRect* out);
+  void UnlockLevel(int face, int level) { OnUnlock(face, level); }
   // Bytes of a level (one face), top row first; empty for render targets.
   const std::vector<std::uint8_t>& LevelData(int face, int level) const { return data_[Index(face, level)]; }
   std::vector<std::uint8_t>& LevelData(int face, int level) { return data_[Index(face, level)]; }
@@ -62,7 +63,6 @@ class TextureStorage {
   Pool pool_;
   std::vector<std::vector<std::uint8_t>> data_;
   std::vector<std::unique_ptr<SurfaceImpl>> surfaces_;
-  std::vector<bool> locked_;
 };
 
 class TextureImpl : public Texture, public TextureStorage {
@@ -73,9 +73,11 @@ class TextureImpl : public Texture, public TextureStorage {
   int GetLevelCount() const override { return Levels(); }
   SurfaceDesc GetLevelDesc(int level) const override { return LevelDesc(level); }
   HRESULT GetSurfaceLevel(int level, std::shared_ptr<Surface>* out) override;
-  HRESULT LockRect(int level, LockedRect* out, std::uint32_t flags) override { return Lock(0, level, out, flags); }
-  HRESULT UnlockRect(int level) override { return Unlock(0, level); }
   BaseTexture* AsBaseTexture() override { return this; }
+
+ protected:
+  void DoLockRect(int level, LockedRect* out) override { LockLevel(0, level, out); }
+  void DoUnlockRect(int level) override { UnlockLevel(0, level); }
 
  private:
   Pool pool_;
@@ -89,11 +91,11 @@ class CubeTextureImpl : public CubeTexture, public TextureStorage {
   int GetLevelCount() const override { return Levels(); }
   SurfaceDesc GetLevelDesc(int level) const override { return LevelDesc(level); }
   HRESULT GetCubeMapSurface(CubeFace face, int level, std::shared_ptr<Surface>* out) override;
-  HRESULT LockRect(CubeFace face, int level, LockedRect* out, std::uint32_t flags) override {
-    return Lock(static_cast<int>(face), level, out, flags);
-  }
-  HRESULT UnlockRect(CubeFace face, int level) override { return Unlock(static_cast<int>(face), level); }
   BaseTexture* AsBaseTexture() override { return this; }
+
+ protected:
+  void DoLockRect(CubeFace face, int level, LockedRect* out) override { LockLevel(static_cast<int>(face), level, out); }
+  void DoUnlockRect(CubeFace face, int level) override { UnlockLevel(static_cast<int>(face), level); }
 
  private:
   Pool pool_;
@@ -106,8 +108,9 @@ class BufferStorage {
  public:
   BufferStorage(std::size_t bytes, std::uint32_t usage, Pool pool) : data_(bytes), usage_(usage), pool_(pool) {}
   virtual ~BufferStorage() = default;
-  HRESULT LockRange(std::size_t offset, std::size_t size, void** data, std::uint32_t flags);
-  HRESULT UnlockRange();
+  // The device's checks have passed: the range lies inside, nothing is locked.
+  void* LockRange(std::size_t offset, std::size_t size, std::uint32_t flags);
+  void UnlockRange();
   const std::uint8_t* Data() const { return data_.data(); }
   std::size_t Bytes() const { return data_.size(); }
 
@@ -118,7 +121,6 @@ class BufferStorage {
   Pool pool_;
 
  private:
-  bool locked_ = false;
   bool discard_ = false;
   std::size_t lockOffset_ = 0, lockSize_ = 0;
 };
@@ -129,8 +131,12 @@ class VertexBufferImpl : public VertexBuffer, public BufferStorage {
   Pool GetPool() const override { return pool_; }
   std::size_t GetSize() const override { return Bytes(); }
   std::uint32_t GetUsage() const override { return usage_; }
-  HRESULT Lock(std::size_t o, std::size_t s, void** d, std::uint32_t f) override { return LockRange(o, s, d, f); }
-  HRESULT Unlock() override { return UnlockRange(); }
+
+ protected:
+  void* DoLock(std::size_t offset, std::size_t size, std::uint32_t flags) override {
+    return LockRange(offset, size, flags);
+  }
+  void DoUnlock() override { UnlockRange(); }
 };
 
 class IndexBufferImpl : public IndexBuffer, public BufferStorage {
@@ -139,9 +145,14 @@ class IndexBufferImpl : public IndexBuffer, public BufferStorage {
       : BufferStorage(bytes, usage, pool), format_(format) {}
   Pool GetPool() const override { return pool_; }
   std::size_t GetSize() const override { return Bytes(); }
+  std::uint32_t GetUsage() const override { return usage_; }
   IndexFormat GetFormat() const override { return format_; }
-  HRESULT Lock(std::size_t o, std::size_t s, void** d, std::uint32_t f) override { return LockRange(o, s, d, f); }
-  HRESULT Unlock() override { return UnlockRange(); }
+
+ protected:
+  void* DoLock(std::size_t offset, std::size_t size, std::uint32_t flags) override {
+    return LockRange(offset, size, flags);
+  }
+  void DoUnlock() override { UnlockRange(); }
 
  private:
   IndexFormat format_;

@@ -389,7 +389,7 @@ TEST_F(GLDeviceTest, ValuesSetInsideAPassNeedACommit) {
 TEST_F(GLDeviceTest, ParameterBlockReachesTheShader) {
   ASSERT_EQ(fx->BeginParameterBlock(), S_OK);
   fx->SetVector("g_vColor", glm::vec4(0, 0, 1, 1));
-  Handle block = fx->EndParameterBlock();
+  BlockHandle block = fx->EndParameterBlock();
   fx->SetVector("g_vColor", glm::vec4(1, 0, 0, 1));
   fx->ApplyParameterBlock(block);
   dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);

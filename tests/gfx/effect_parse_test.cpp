@@ -156,6 +156,10 @@ const BadCase kBad[] = {
      "technique 'T' pass 0: unknown render state 'Zenable'"},
     {"bad state value", "[[technique]]\nname = \"T\"\n[[technique.pass]]\n\n states = { CullMode = \"sideways\" }\n", 5,
      "technique 'T' pass 0: bad value for render state 'CullMode'"},
+    {"state number out of range", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nstates = { AlphaRef = 300 }\n", 4,
+     "technique 'T' pass 0: bad value for render state 'AlphaRef'"},
+    {"negative point size", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nstates = { PointSize = -2.0 }\n", 4,
+     "technique 'T' pass 0: bad value for render state 'PointSize'"},
     {"unknown snippet", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nvertex = \"@nothing\"\n", 4,
      "technique 'T' pass 0: no vertex shader named 'nothing'"},
     {"wrong stage snippet", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nvertex = \"@copy\"\n", 4,
@@ -227,7 +231,7 @@ TEST(EffectParse, ShippedExampleLoads) {
   std::shared_ptr<Effect> fx;
   std::string err;
   ASSERT_EQ(dev->CreateEffectFromFile(std::string(MV_SOURCE_DIR) + "/fx/Copy.fxo", &fx, &err), S_OK) << err;
-  Handle t = fx->GetTechniqueByName("PostProcess");
+  TechniqueHandle t = fx->GetTechniqueByName("PostProcess");
   ASSERT_TRUE(t);
   int rt = -1;
   EXPECT_EQ(fx->GetInt(fx->GetAnnotationByName(t, "nRenderTarget"), &rt), S_OK);

@@ -81,6 +81,10 @@ name = "NoShaders"
 vertex = "@quad"
 )";
 
+// Whether a handle of type H can be given to a setter.
+template <class H>
+constexpr bool kSettable = requires(Effect& e, H h) { e.SetFloat(h, 1.0f); };
+
 class RecordingFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -93,16 +97,16 @@ class RecordingFixture : public ::testing::Test {
 };
 
 TEST_F(RecordingFixture, MissingNamesGiveEmptyHandlesAndFailedSets) {
-  Handle h = fx->GetParameterByName("g_nothing");
+  ParameterHandle h = fx->GetParameterByName("g_nothing");
   EXPECT_FALSE(h);
   EXPECT_TRUE(Failed(fx->SetFloat(h, 1.0f)));
   EXPECT_TRUE(Failed(fx->SetVector("g_nothing", glm::vec4(1.0f))));
   EXPECT_TRUE(Failed(fx->SetTexture("g_nothing", nullptr)));
   EXPECT_FALSE(fx->GetTechniqueByName("Nope"));
   EXPECT_FALSE(fx->GetAnnotationByName(fx->GetTechniqueByName("First"), "Parameter1"));
-  EXPECT_FALSE(fx->GetAnnotationByName(Handle{}, "x"));
+  EXPECT_FALSE(fx->GetAnnotationByName(AnnotatedHandle{}, "x"));
   EXPECT_FALSE(fx->GetPass(fx->GetTechniqueByName("First"), 1));
-  EXPECT_TRUE(Failed(fx->SetTechnique(Handle{})));
+  EXPECT_TRUE(Failed(fx->SetTechnique(TechniqueHandle{})));
   // Nothing reached the record.
   EXPECT_TRUE(dev->Find(RecordedEvent::Kind::SetParameter).empty());
 }
@@ -110,7 +114,7 @@ TEST_F(RecordingFixture, MissingNamesGiveEmptyHandlesAndFailedSets) {
 TEST_F(RecordingFixture, HandlesOfAnotherEffectAreRefused) {
   std::shared_ptr<Effect> other;
   ASSERT_EQ(dev->CreateEffectFromMemory(kFx, "other.fxo", &other, nullptr), S_OK);
-  Handle mine = fx->GetParameterByName("g_fA");
+  ParameterHandle mine = fx->GetParameterByName("g_fA");
   EXPECT_TRUE(Failed(other->SetFloat(mine, 3.0f)));
   float v = 0;
   ASSERT_EQ(other->GetFloat(other->GetParameterByName("g_fA"), &v), S_OK);
@@ -178,7 +182,7 @@ TEST_F(RecordingFixture, TexturesMustMatchTheParameterKind) {
 }
 
 TEST_F(RecordingFixture, AnnotationsReadWithConversions) {
-  Handle t = fx->GetTechniqueByName("First");
+  TechniqueHandle t = fx->GetTechniqueByName("First");
   int rt = 0;
   ASSERT_EQ(fx->GetInt(fx->GetAnnotationByName(t, "nRenderTarget"), &rt), S_OK);
   EXPECT_EQ(rt, 1);
@@ -199,10 +203,10 @@ TEST_F(RecordingFixture, AnnotationsReadWithConversions) {
   EXPECT_TRUE(Failed(fx->GetInt(fx->GetAnnotationByName(t, "Parameter0"), &rt)));
   EXPECT_TRUE(Failed(fx->GetString(fx->GetAnnotationByName(t, "nRenderTarget"), &name)));
   // Parameter annotations, and annotations are not settable parameters.
-  Handle conv = fx->GetAnnotationByName(fx->GetParameterByName("g_vK"), "ConvertPixelsToTexels");
+  AnnotationHandle conv = fx->GetAnnotationByName(fx->GetParameterByName("g_vK"), "ConvertPixelsToTexels");
   ASSERT_EQ(fx->GetString(conv, &name), S_OK);
   EXPECT_STREQ(name, "g_vK");
-  EXPECT_TRUE(Failed(fx->SetFloat(conv, 1.0f)));
+  static_assert(!kSettable<AnnotationHandle>);
   TechniqueDesc td;
   ASSERT_EQ(fx->GetTechniqueDesc(fx->GetTechniqueByName("Second"), &td), S_OK);
   EXPECT_EQ(td.passes, 2);
@@ -213,7 +217,7 @@ TEST_F(RecordingFixture, FirstValidTechniqueSkipsInvalidOnes) {
   EXPECT_EQ(fx->FirstValidTechnique(), fx->GetTechniqueByName("First"));
   dev->GetSettings().invalidTechniques = {"First"};
   EXPECT_EQ(fx->FirstValidTechnique(), fx->GetTechniqueByName("Second"));
-  Handle next;
+  TechniqueHandle next;
   EXPECT_TRUE(Failed(fx->FindNextValidTechnique(fx->GetTechniqueByName("Second"), &next)));
   EXPECT_FALSE(next);
   dev->GetSettings().invalidTechniques = {"First", "Second"};
@@ -299,7 +303,7 @@ TEST_F(RecordingFixture, ParameterBlocksRecordApplyAndFree) {
   fx->SetFloat("g_fA", 4.0f);
   fx->SetTexture("g_txScene", white);
   fx->SetFloat("g_nothing", 1.0f);  // ignored
-  Handle block = fx->EndParameterBlock();
+  BlockHandle block = fx->EndParameterBlock();
   ASSERT_TRUE(block);
   fx->SetFloat("g_fA", 9.0f);
   fx->SetTexture("g_txScene", nullptr);
@@ -327,11 +331,11 @@ TEST_F(RecordingFixture, ParameterBlocksRecordApplyAndFree) {
 TEST_F(RecordingFixture, ParameterBlocksAreReusedWithoutGrowing) {
   // A frame records, applies and frees one block per object; the slots are
   // reused, so the effect's block store stays the same size.
-  Handle first;
+  BlockHandle first;
   for (int frame = 0; frame < 100; ++frame) {
     ASSERT_EQ(fx->BeginParameterBlock(), S_OK);
     fx->SetFloat("g_fA", static_cast<float>(frame));
-    Handle h = fx->EndParameterBlock();
+    BlockHandle h = fx->EndParameterBlock();
     if (frame == 0) first = h;
     EXPECT_EQ(h, first);
     fx->ApplyParameterBlock(h);
