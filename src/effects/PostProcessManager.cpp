@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "io/BinaryIO.h"
+#include "io/ReadNotes.h"
 
 namespace {
 
@@ -183,7 +184,11 @@ std::istream& PostProcessManager::Read(std::istream& in) {
   EmptyRecords();
   m_entryCount = 0;
   std::int32_t count = 0;
-  if (mv::io::ReadI32(in, count) && mv::effects::ChainCountHasRecords(count)) {
+  const bool countRead = mv::io::ReadI32(in, count);
+  if (countRead && count != 0 && !mv::effects::ChainCountHasRecords(count))
+    mv::io::NoteRepair(in, 4, "post-process count %d outside 1..%d: no chain, no records read", count,
+                       mv::effects::kMaxStoredEntries);
+  if (countRead && mv::effects::ChainCountHasRecords(count)) {
     std::vector<std::unique_ptr<PostProcessInstance>> items;
     items.reserve(static_cast<std::size_t>(count));
     for (std::int32_t k = 0; k < count; ++k) {
@@ -196,10 +201,16 @@ std::istream& PostProcessManager::Read(std::istream& in) {
         break;
       }
       if (k + 1 == count) {
+        if (r.effectIndex != -1)
+          mv::io::NoteRepair(in, mv::effects::kChainRecordBytes, "post-process end marker names effect %d: ignored", r.effectIndex);
         // The end marker carries no instance.
         r.effectIndex = -1;
         break;
       }
+      if (!IsEffectIndex(r.effectIndex))
+        mv::io::NoteRepair(in, mv::effects::kChainRecordBytes, "post-process entry %d names effect %d, which does not exist: it draws nothing", k, r.effectIndex);
+      if (r.parameterSlot < 0 || r.parameterSlot >= kSlotCount)
+        mv::io::NoteRepair(in, mv::effects::kChainRecordBytes, "post-process entry %d uses parameter slot %d outside 0..%d: no slot is reserved for it", k, r.parameterSlot, kSlotCount - 1);
       auto inst = std::make_unique<PostProcessInstance>();
       inst->effectIndex = r.effectIndex;
       inst->parameterSlot = r.parameterSlot;

@@ -39,6 +39,10 @@ bool ReadSkyBoxFields(std::istream& in, SkyBoxFields& f);
 // One entry of the post-process chain as stored (44 bytes). The last word
 // stood for an in-memory reference; its value means nothing on reading and
 // is only carried along.
+// Bytes of one stored chain record and of the sky box fields.
+inline constexpr std::int64_t kChainRecordBytes = 44;
+inline constexpr std::int64_t kSkyBoxFieldBytes = 41;
+
 struct ChainRecord {
   std::int32_t effectIndex = -1;
   std::int32_t parameterSlot = 0;

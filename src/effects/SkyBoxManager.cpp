@@ -1,5 +1,7 @@
 #include "effects/SkyBoxManager.h"
 
+#include "io/ReadNotes.h"
+
 #include "io/BinaryIO.h"
 #include "io/Utf16.h"
 
@@ -73,11 +75,13 @@ std::istream& SkyBoxManager::Read(std::istream& in) {
   // A section cut short leaves the sky box as it was rather than half
   // replaced; the caller sees the failed stream.
   if (!mv::effects::ReadSkyBoxFields(in, f)) return in;
+  if (f.enabled > 1) mv::io::NoteRepair(in, mv::effects::kSkyBoxFieldBytes - 4, "sky box enabled byte %u read as true", unsigned(f.enabled));
   m_bEnabled = f.enabled != 0;
   m_vScale = {f.scale[0], f.scale[1], f.scale[2]};
   m_vRotation = {f.rotation[0], f.rotation[1], f.rotation[2]};
   m_vRotationSpeed = {f.rotationSpeed[0], f.rotationSpeed[1], f.rotationSpeed[2]};
   m_vCurrentRotation = m_vRotation;
-  LoadSkyBox(f.currentIndex);
+  if (LoadSkyBox(f.currentIndex) != gfx::S_OK)
+    mv::io::NoteRepair(in, mv::effects::kSkyBoxFieldBytes, "sky box row %d outside 0..%d: the previous sky box stays", f.currentIndex, kSkyBoxCount - 1);
   return in;
 }

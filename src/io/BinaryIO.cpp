@@ -1,5 +1,7 @@
 #include "io/BinaryIO.h"
 
+#include "io/ReadNotes.h"
+
 #include <bit>
 #include <cstring>
 
@@ -46,6 +48,7 @@ bool ReadU8(std::istream& is, std::uint8_t& v) {
 bool ReadBool(std::istream& is, bool& v) {
   std::uint8_t b = 0;
   if (!ReadU8(is, b)) return false;
+  if (b > 1) NoteRepair(is, 1, "boolean byte %u read as true", unsigned(b));
   v = b != 0;
   return true;
 }

@@ -72,6 +72,9 @@ std::ostream& SequenceManager::Write(std::ostream& out) {
 std::istream& SequenceManager::Read(std::istream& in) {
   m_slides.clear();
   m_current = m_lastLoaded = kNone;
+  // A new list is a new show: no slide has failed, nobody has paused it.
+  m_bCurrentFailed = false;
+  m_bUserPaused = false;
   MVObject::Read(in);
   if (!mv::io::Good(in)) return in;
   mv::seq::ReadSlideList(in, m_slides);
@@ -87,19 +90,42 @@ SlideRecord* SequenceManager::CurrentSlide() {
   return m_current < m_slides.size() ? &m_slides[m_current] : nullptr;
 }
 
-void SequenceManager::FrameMove(float /*elapsed*/) {
-  if (m_bPlaying && m_remaining < 0) Next();
+void SequenceManager::FrameMove(float elapsed) {
+  if (m_bCurrentFailed && !m_bUserPaused) {
+    // A slide that could not be loaded costs its own duration, never the
+    // show: count it down and go on.
+    m_skipLeftMs -= static_cast<double>(elapsed) * 1000.0;
+    m_remaining = mv::seq::ClampDuration(m_skipLeftMs);
+    if (m_skipLeftMs <= 0) Next();
+  } else if (m_bPlaying && m_remaining < 0) {
+    Next();
+  }
   if (!m_slides.empty() && m_current != m_lastLoaded) {
     m_lastLoaded = m_current;
-    if (!LoadSlide(mv::io::FixedView(m_slides[m_current].path, SlideRecord::kPathUnits)))
+    const std::u16string_view path = mv::io::FixedView(m_slides[m_current].path, SlideRecord::kPathUnits);
+    m_bCurrentFailed = !LoadSlide(path);
+    if (m_bCurrentFailed) {
       ShowMessage(u"Warning !", u"Error when loading slide", 0);
+      LogLoadFailure(path);
+    } else if (m_loadReport.valuesMissing) {
+      LogLoadFailure(path);
+    }
     ResetRemaining();
+    m_skipLeftMs = m_remaining;
   }
   if (!g_bPreferencesLoaded) {
     ShowMessage(u"Warning !", u"Error when loading preference file...", 0);
     g_bPreferencesLoaded = true;
   }
   RefreshPanel();
+}
+
+void SequenceManager::LogLoadFailure(std::u16string_view path) const {
+  char line[512];
+  std::snprintf(line, sizeof line, "Slide %s %s: %s section, byte %lld: %s\n",
+                mv::io::Utf16ToUtf8(path).c_str(), m_loadReport.loaded ? "loaded with a warning" : "not loaded",
+                m_loadReport.section, static_cast<long long>(m_loadReport.offset), m_loadReport.reason.c_str());
+  Log(line);
 }
 
 void SequenceManager::Next() {
@@ -168,6 +194,7 @@ void SequenceManager::Remove() {
   }
   // The scene keeps the removed slide's content; nothing is reloaded.
   m_lastLoaded = m_current;
+  m_bCurrentFailed = false;
   RefreshPanel();
 }
 
@@ -186,14 +213,17 @@ void SequenceManager::Calc() {
   SlideRecord* s = CurrentSlide();
   if (!s) return;
   // Each key's share is truncated on its own before it is added.
-  std::int32_t sum = 0;
-  for (int frames : FirstObjectKeyFrames()) sum += static_cast<std::int32_t>(frames * 1000 / 25);
-  m_remaining = sum;
-  s->durationMs = sum;
+  // Key lengths come from files: add in 64 bits, then saturate.
+  std::int64_t sum = 0;
+  for (int frames : FirstObjectKeyFrames()) sum += static_cast<std::int64_t>(frames) * 1000 / 25;
+  const std::int32_t ms = mv::seq::ClampDuration(static_cast<double>(sum));
+  m_remaining = ms;
+  s->durationMs = ms;
 }
 
 void SequenceManager::TogglePlay() {
   m_bPlaying = !m_bPlaying;
+  m_bUserPaused = !m_bPlaying;
   m_bPlayLabelDirty = true;
   m_bMusicStarted = !m_bPlaying;
   SetAnimationPlaying(m_bPlaying);
@@ -207,7 +237,7 @@ void SequenceManager::ResetRemaining() {
 int SequenceManager::SlideCellAt(int, int) const { return -1; }
 
 void SequenceManager::OnDurationSlider(int value) {
-  if (SlideRecord* s = CurrentSlide()) s->durationMs = value * 1000;
+  if (SlideRecord* s = CurrentSlide()) s->durationMs = mv::seq::ClampDuration(value * 1000.0);
 }
 
 void SequenceManager::OnDurationEdit(std::u16string_view text) {
@@ -215,8 +245,9 @@ void SequenceManager::OnDurationEdit(std::u16string_view text) {
   if (!s) return;
   float number = 0;
   ReadNumbers(text, &number, 1);
-  s->durationMs = static_cast<std::int32_t>(number);
-  SetDurationSliderValue(static_cast<int>(number / 1000.0f));
+  // Typed text can hold any number: saturate instead of converting out of range.
+  s->durationMs = mv::seq::ClampDuration(number);
+  SetDurationSliderValue(static_cast<int>(std::clamp(std::trunc(number / 1000.0f), 0.0f, 1000.0f)));
 }
 
 namespace {

@@ -40,6 +40,15 @@ struct ShowManagers {
   CDXUTDialogResourceManager* dialogResources = nullptr;
 };
 
+// How the last slide load went, for the log and the slide inspector.
+struct SlideLoadReport {
+  bool loaded = false;         // what the load returned: the show treats the slide as loaded
+  bool valuesMissing = false;  // loaded without (or with a damaged) values section
+  const char* section = "";    // the section that failed, or "values" for the warning
+  std::int64_t offset = -1;    // byte offset of that section's tag, -1 when unknown
+  std::string reason;          // empty when the whole slide was read
+};
+
 class SequenceManager : public MVObject {
  public:
   // Panel control IDs.
@@ -88,6 +97,7 @@ class SequenceManager : public MVObject {
   bool LoadSlide(std::u16string_view path);
   bool SaveSlideTo(std::ostream& out);
   bool LoadSlideFrom(std::istream& in);
+  const SlideLoadReport& LastLoadReport() const { return m_loadReport; }
 
   // What the animation manager and the app reach.
   bool IsPlaying() const { return m_bPlaying; }
@@ -122,6 +132,7 @@ class SequenceManager : public MVObject {
   static void CALLBACK OnMessageEvent(UINT event, int id, CDXUTControl* control, void* user);
   // Where the show reaches the other managers and the framework.
   void RequestShutdown(int exitCode);
+  void LogLoadFailure(std::u16string_view path) const;
   void ResetSceneSelection();
   void SetAnimationPlaying(bool playing);
   void SetMusicPlaying(bool playing);
@@ -129,6 +140,12 @@ class SequenceManager : public MVObject {
   void SetDurationSliderValue(int value);
 
   ShowManagers m_managers;
+  SlideLoadReport m_loadReport;
+  // A slide that failed to load is skipped after its own duration unless
+  // the performer paused the show.
+  bool m_bCurrentFailed = false;
+  bool m_bUserPaused = false;
+  double m_skipLeftMs = 0;
   std::vector<SlideRecord> m_slides;
   std::size_t m_current = kNone;
   std::size_t m_lastLoaded = kNone;

@@ -18,6 +18,7 @@ namespace {
 struct Section {
   MVObject* manager;
   const char* nextLog;  // logged once this section has been read
+  const char* name;     // as the load report names it
 };
 
 }  // namespace
@@ -47,45 +48,93 @@ bool SequenceManager::SaveSlide(std::u16string_view path) {
 
 bool SequenceManager::LoadSlide(std::u16string_view path) {
   std::ifstream in(mv::io::NativePath(path), std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    m_loadReport = SlideLoadReport{};
+    m_loadReport.section = "file";
+    m_loadReport.reason = "cannot be opened";
+    return false;
+  }
   return LoadSlideFrom(in);
 }
 
+namespace {
+
+std::int64_t Offset(std::istream& in) {
+  if (in) return static_cast<std::int64_t>(in.tellg());
+  return -1;
+}
+
+}  // namespace
+
 bool SequenceManager::LoadSlideFrom(std::istream& in) {
   const Section sections[] = {
-      {m_managers.skyBox, "done\nloading deviceManager..."},
-      {m_managers.device, "done\nloading postProcessManager..."},
-      {m_managers.postProcess, "done\nloading sceneManager..."},
-      {m_managers.scene, "done\nloading soundManager..."},
-      {m_managers.sound, "done\nloading animationManager..."},
-      {m_managers.animation, "done\n"},
+      {m_managers.skyBox, "done\nloading deviceManager...", "sky box"},
+      {m_managers.device, "done\nloading postProcessManager...", "device"},
+      {m_managers.postProcess, "done\nloading sceneManager...", "post-process"},
+      {m_managers.scene, "done\nloading soundManager...", "scene"},
+      {m_managers.sound, "done\nloading animationManager...", "sound"},
+      {m_managers.animation, "done\n", "animation"},
   };
+  m_loadReport = SlideLoadReport{};
+  auto fail = [&](const char* section, std::int64_t offset, std::string reason) {
+    m_loadReport.section = section;
+    m_loadReport.offset = offset;
+    m_loadReport.reason = std::move(reason);
+    return false;
+  };
+  std::int64_t at = Offset(in);
   std::int32_t tag = -1;
-  mv::io::ReadI32(in, tag);
+  bool tagRead = mv::io::ReadI32(in, tag);
   Log("done\nloading skyBoxManager...");
   for (std::size_t i = 0; i < std::size(sections); ++i) {
-    if (tag != sections[i].manager->GetType()) {
+    const std::int32_t expected = sections[i].manager->GetType();
+    if (tag != expected) {
       Log("failed !\n");
-      return false;
+      return fail(sections[i].name, at,
+                  !tagRead ? std::string("file ends before this section")
+                           : "tag " + std::to_string(tag) + " where " + std::to_string(expected) + " was expected");
     }
     sections[i].manager->Read(in);
     Log(sections[i].nextLog);
+    // A section that fails its stream stops the load here: the next tag
+    // could not be read anyway, and this names the section at fault.
+    if (!in && i + 1 < std::size(sections)) {
+      Log("failed !\n");
+      return fail(sections[i].name, at, "section damaged or cut short");
+    }
     if (i + 1 < std::size(sections)) {
+      at = Offset(in);
       tag = -1;
-      mv::io::ReadI32(in, tag);
+      tagRead = mv::io::ReadI32(in, tag);
     }
   }
 
   Log("done\nloading valuesManager...");
+  at = Offset(in);
   tag = -1;
-  mv::io::ReadI32(in, tag);
+  tagRead = mv::io::ReadI32(in, tag);
+  m_loadReport.loaded = true;
   if (tag != m_managers.values->GetType()) {
+    // The scene is all there: the show plays it with the scripts it has.
     Log("failed ! -- warning --\n");
-    return true;
+    m_loadReport.valuesMissing = true;
+    m_loadReport.section = "values";
+    m_loadReport.offset = at;
+    m_loadReport.reason = !tagRead ? std::string("no values section")
+                                   : "tag " + std::to_string(tag) + " where 11 was expected";
+  } else {
+    m_managers.values->Read(in);
+    if (in) {
+      m_managers.values->LoadScripts("value.dat");
+      Log("done\n");
+    } else {
+      Log("failed ! -- warning --\n");
+      m_loadReport.valuesMissing = true;
+      m_loadReport.section = "values";
+      m_loadReport.offset = at;
+      m_loadReport.reason = "values section cut short";
+    }
   }
-  m_managers.values->Read(in);
-  m_managers.values->LoadScripts("value.dat");
-  Log("done\n");
 
   m_managers.skyBox->SetCamera(m_managers.scene->GetCamera());
   m_bPlaying = true;

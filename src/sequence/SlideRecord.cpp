@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "io/BinaryIO.h"
+#include "io/ReadNotes.h"
 
 namespace mv::seq {
 
@@ -35,13 +36,33 @@ void WriteSlideList(std::ostream& out, const std::vector<SlideRecord>& slides) {
   for (const auto& r : slides) WriteSlideRecord(out, r);
 }
 
+std::int32_t ClampDuration(double ms) {
+  if (!(ms > 0)) return 0;  // NaN too
+  if (ms >= kMaxDurationMs) return kMaxDurationMs;
+  return static_cast<std::int32_t>(ms);
+}
+
 bool ReadSlideList(std::istream& in, std::vector<SlideRecord>& slides) {
   std::int32_t count = 0;
   if (!io::ReadI32(in, count)) return false;
+  if (count < 0) io::NoteRepair(in, 4, "slide count %d: the show is empty", count);
   for (std::int32_t i = 0; i < count; ++i) {
     SlideRecord r{};
     r.durationMs = 0;
-    if (ReadSlideRecord(in, r) == 0) break;
+    const std::size_t got = ReadSlideRecord(in, r);
+    if (got == 0) {
+      io::NoteRepair(in, 0, "slide count %d but %d records present: %d slides", count, i, i);
+      break;
+    }
+    if (got < SlideRecord::kSize)
+      io::NoteRepair(in, static_cast<std::int64_t>(got), "slide %d cut short after %zu of %zu bytes: kept as read", i,
+                     got, SlideRecord::kSize);
+    const std::int32_t clamped = ClampDuration(r.durationMs);
+    if (clamped != r.durationMs) {
+      io::NoteRepair(in, static_cast<std::int64_t>(got) - 8, "slide %d duration %d ms clamped to %d ms", i,
+                     r.durationMs, clamped);
+      r.durationMs = clamped;
+    }
     slides.push_back(r);
     if (!in) break;
   }

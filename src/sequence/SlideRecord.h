@@ -19,6 +19,12 @@ struct SlideRecord {
 
 namespace mv::seq {
 
+// What a show's duration can mean: 0 to 24 hours, in milliseconds.
+inline constexpr std::int32_t kMaxDurationMs = 24 * 60 * 60 * 1000;
+// The duration `ms` stands for, saturated into 0 .. kMaxDurationMs (NaN
+// gives 0).
+std::int32_t ClampDuration(double ms);
+
 void WriteSlideRecord(std::ostream& out, const SlideRecord& r);
 // Reads one record into a zeroed record; returns the number of bytes that
 // arrived (a short read keeps what arrived, the rest stays zero).
@@ -29,8 +35,9 @@ void WriteSlideList(std::ostream& out, const std::vector<SlideRecord>& slides);
 // Reads the count and every record the stream really holds: a count of 0
 // or below reads none; a count above the records present reads those present
 // (a trailing partial record is kept as read). Allocation is bounded by the
-// bytes present, never by the count. Returns false when the count itself
-// could not be read.
+// bytes present, never by the count. Durations outside 0 .. 24 h are
+// clamped, so a stored -2500 cannot skip its slide. Returns false when the
+// count itself could not be read.
 bool ReadSlideList(std::istream& in, std::vector<SlideRecord>& slides);
 
 }  // namespace mv::seq

@@ -171,7 +171,8 @@ TEST_F(Show, StatusLineAndPlayLabel) {
   EXPECT_EQ(Status(), u"Slide : 000/001 - Pause Mode");
   Seq().TogglePlay();
   Seq().FrameMove(0.04f);
-  EXPECT_EQ(Status(), u"Slide : 000/001 - 10000 ms");
+  // The slide that failed counts its own duration down.
+  EXPECT_EQ(Status(), u"Slide : 000/001 - 9960 ms");
   EXPECT_EQ(std::u16string(Control<CDXUTButton>(SequenceManager::IDC_PLAY, DXUT_CONTROL_BUTTON)->GetText()),
             u"Stop");
   EXPECT_TRUE(seqtest::TheShow().animation.IsPlaying());
@@ -260,8 +261,13 @@ TEST_F(Show, AFileEndingAfterTheAnimationSectionLoadsWithAWarning) {
   std::istringstream in(bytes);
   EXPECT_TRUE(Seq().LoadSlideFrom(in));
   EXPECT_EQ(seqtest::TheShow().values.GetScript(1).GetSize(), before);
-  // The finish of a load does not run either.
-  EXPECT_FALSE(Seq().IsPlaying());
+  // The scene is all there, so the show plays it and the music starts.
+  EXPECT_TRUE(Seq().IsPlaying());
+  EXPECT_TRUE(seqtest::TheShow().animation.IsPlaying());
+  EXPECT_TRUE(Seq().MusicStarted());
+  EXPECT_TRUE(Seq().LastLoadReport().valuesMissing);
+  EXPECT_STREQ(Seq().LastLoadReport().section, "values");
+  EXPECT_EQ(Seq().LastLoadReport().offset, static_cast<std::int64_t>(bytes.size()));
 }
 
 TEST_F(Show, AFullLoadReadsTheScriptsAndStartsTheShow) {
@@ -323,4 +329,171 @@ TEST(Templates, InsertStartsTheNewSlideAsACopyOfTheChosenTemplate) {
   dir.Write("media/DSlide1", "someone's work");
   Seq().Insert();
   EXPECT_EQ(dir.Read("media/DSlide1"), "someone's work");
+}
+
+// ---- a bad slide costs one slide, never the show ---------------------------
+
+namespace {
+
+// Slides 0..n-1 at media\DSlide<i>; `good` says which files hold a whole
+// slide (the others are missing).
+void MakeShow(TempWorkDir& dir, std::initializer_list<bool> good, std::int32_t durationMs) {
+  int i = 0;
+  for (bool g : good) {
+    Seq().Insert();
+    Seq().Slides().back().durationMs = durationMs;
+    if (g) dir.Write("media/DSlide" + std::to_string(i), SlideBytes());
+    ++i;
+  }
+  if (Seq().IsPlaying()) Seq().TogglePlay();
+}
+
+}  // namespace
+
+TEST_F(Show, AFirstSlideThatFailsIsSkippedAfterItsDurationAndTheShowStarts) {
+  MakeShow(dir, {false, true}, 100);
+  // Whatever the panel did while building the show, it has not paused it.
+  std::istringstream list([] {
+    std::ostringstream os;
+    EXPECT_TRUE(Seq().Write(os));
+    return os.str();
+  }());
+  Seq().Read(list);
+  Seq().FrameMove(0.04f);
+  EXPECT_EQ(Seq().Current(), 0u);
+  EXPECT_FALSE(Seq().LastLoadReport().loaded);
+  EXPECT_STREQ(Seq().LastLoadReport().section, "file");
+  EXPECT_EQ(Message(), u"Error when loading slide");
+  // The duration counts from the frame after the failed load.
+  Seq().FrameMove(0.04f);  // 40 ms of 100
+  Seq().FrameMove(0.04f);  // 80 ms
+  EXPECT_EQ(Seq().Current(), 0u);
+  Seq().FrameMove(0.04f);  // 120 ms: on to the next slide, which loads
+  EXPECT_EQ(Seq().Current(), 1u);
+  EXPECT_TRUE(Seq().LastLoadReport().loaded);
+  EXPECT_TRUE(Seq().IsPlaying());
+  EXPECT_TRUE(Seq().MusicStarted());
+}
+
+TEST_F(Show, ASlideThatFailsWithoutADurationIsSkippedAtTheNextFrame) {
+  MakeShow(dir, {false, true}, 0);
+  std::ostringstream os;
+  Seq().Write(os);
+  std::istringstream list(os.str());
+  Seq().Read(list);
+  Seq().FrameMove(0.04f);
+  EXPECT_EQ(Seq().Current(), 0u);
+  Seq().FrameMove(0.04f);
+  EXPECT_EQ(Seq().Current(), 1u);
+}
+
+TEST_F(Show, APausedShowStaysOnTheSlideThatFailed) {
+  MakeShow(dir, {true, false, true}, 100);
+  std::ostringstream os;
+  Seq().Write(os);
+  std::istringstream list(os.str());
+  Seq().Read(list);
+  Seq().FrameMove(0.04f);  // slide 0 loads and plays
+  ASSERT_TRUE(Seq().IsPlaying());
+  Seq().TogglePlay();  // the performer pauses
+  Seq().Next();
+  for (int i = 0; i < 10; ++i) Seq().FrameMove(0.04f);
+  EXPECT_EQ(Seq().Current(), 1u);
+  Seq().TogglePlay();  // playing again: the broken slide now costs its duration
+  for (int i = 0; i < 4; ++i) Seq().FrameMove(0.04f);
+  EXPECT_EQ(Seq().Current(), 2u);
+}
+
+TEST_F(Show, AShowOfOnlyBrokenSlidesEndsAfterOnePassWithExitCodeZero) {
+  MakeShow(dir, {false, false, false}, 0);
+  std::ostringstream os;
+  Seq().Write(os);
+  std::istringstream list(os.str());
+  Seq().Read(list);
+  fw::Shutdown(7);
+  ASSERT_EQ(fw::GetExitCode(), 7);
+  for (int i = 0; i < 6; ++i) Seq().FrameMove(0.04f);
+  EXPECT_EQ(Seq().Current(), 2u);
+  EXPECT_EQ(fw::GetExitCode(), 0);
+}
+
+// The load names the section at fault and where its tag stands.
+TEST_F(Show, TheLoadReportNamesTheSectionAndItsOffset) {
+  const std::string whole = SlideBytes();
+  std::ostringstream sky;
+  seqtest::TheShow().skyBox.Write(sky);
+  const auto deviceTag = static_cast<std::int64_t>(4 + sky.str().size());
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool loaded;
+    const char* section;
+    std::int64_t offset;
+  };
+  std::string foreignSecond = whole;
+  foreignSecond[static_cast<std::size_t>(deviceTag)] = 9;
+  const Case cases[] = {
+      {"empty file", "", false, "sky box", 0},
+      {"foreign second tag", foreignSecond, false, "device", deviceTag},
+      {"cut inside the sky box", whole.substr(0, 10), false, "sky box", 0},
+      {"cut after the sky box", whole.substr(0, static_cast<std::size_t>(deviceTag)), false, "device", deviceTag},
+      {"whole", whole, true, "", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::istringstream in(c.bytes);
+    EXPECT_EQ(Seq().LoadSlideFrom(in), c.loaded);
+    const SlideLoadReport& r = Seq().LastLoadReport();
+    EXPECT_EQ(r.loaded, c.loaded);
+    EXPECT_STREQ(r.section, c.section);
+    EXPECT_EQ(r.offset, c.offset);
+    EXPECT_EQ(r.reason.empty(), c.loaded);
+  }
+}
+
+// ---- durations at their limits ----------------------------------------------
+
+TEST_F(Show, TypedDurationsSaturateAtZeroAndOneDay) {
+  Seq().Insert();
+  auto* slider = Control<CDXUTSlider>(SequenceManager::IDC_DURATION_SLIDER, DXUT_CONTROL_SLIDER);
+  auto* edit = Control<CDXUTEditBox>(SequenceManager::IDC_DURATION_EDIT, DXUT_CONTROL_EDITBOX);
+  struct Case {
+    const char16_t* text;
+    std::int32_t ms;
+    int slider;
+  };
+  const Case cases[] = {
+      {u"99999999999", 86400000, 1000}, {u"-2500", 0, 0},       {u"86400001", 86400000, 1000},
+      {u"2147483648", 86400000, 1000},  {u"1500.9", 1500, 1},   {u"0", 0, 0},
+  };
+  for (const Case& c : cases) {
+    edit->SetText(c.text);
+    Seq().Panel().SendEvent(EVENT_EDITBOX_CHANGE, true, edit);
+    EXPECT_EQ(Seq().Slides()[0].durationMs, c.ms) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+    EXPECT_EQ(slider->GetValue(), c.slider);
+  }
+}
+
+TEST_F(Show, CalcAddsLongKeysInSixtyFourBitsAndSaturates) {
+  Seq().Insert();
+  CSceneObject* first = seqtest::TheShow().scene.GetObject(0);
+  TimeLine* t = first->timeLine ? first->timeLine : first->CreateTimeLine();
+  ASSERT_NE(t, nullptr);
+  struct Case {
+    std::vector<std::int32_t> keys;
+    std::int32_t ms;
+  };
+  const Case cases[] = {
+      {{3000000}, 86400000},             // 120 000 000 ms: more than a day
+      {{60000, 60000}, 4800000},         // 2 400 000 ms each: would overflow 32 bits times 1000
+      {{2000000000, 2000000000}, 86400000},
+      {{-25}, 0},
+  };
+  for (const Case& c : cases) {
+    while (t->GetKeyCount() > 0) t->RemoveKey(0);
+    for (std::size_t k = 0; k < c.keys.size(); ++k) ASSERT_GE(t->InsertKey(std::int32_t(k), c.keys[k]), 0);
+    Seq().Calc();
+    EXPECT_EQ(Seq().Slides()[0].durationMs, c.ms) << c.keys[0];
+    EXPECT_EQ(Seq().GetRemaining(), c.ms);
+  }
 }
