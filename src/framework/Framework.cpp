@@ -168,26 +168,47 @@ void UpdateWindowSize() {
   s.adapter.SetWindowSize(w, h);
 }
 
+SDL_Rect DisplayBounds(int display) {
+  SDL_Rect b{0, 0, kBackBufferWidth, kBackBufferHeight};
+  if (SDL_GetDisplayBounds(display, &b) != 0 || b.w <= 0 || b.h <= 0) b = {0, 0, kBackBufferWidth, kBackBufferHeight};
+  return b;
+}
+
+int WindowDisplay(SDL_Window* w) {
+  const int d = SDL_GetWindowDisplayIndex(w);
+  return d < 0 ? 0 : d;
+}
+
+// Full screen is a borderless window over the whole display, not SDL's
+// desktop full-screen mode: without a window manager (kiosk, bare X) that
+// mode leaves the X window at its old size while SDL reports the display's.
 // Windowed: the back buffer's size, shrunk (aspect kept) to fit the desktop.
 void ApplyWindowMode() {
   State& s = S();
   if (!s.window) return;
+  const int display = WindowDisplay(s.window);
+  SDL_SetWindowFullscreen(s.window, 0);
   if (s.settings.windowed) {
-    SDL_SetWindowFullscreen(s.window, 0);
     int w = s.settings.width > 0 ? s.settings.width : kBackBufferWidth;
     int h = s.settings.height > 0 ? s.settings.height : kBackBufferHeight;
     SDL_DisplayMode dm;
-    const int display = SDL_GetWindowDisplayIndex(s.window);
-    if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &dm) == 0 && dm.w > 0 && dm.h > 0 &&
-        (w > dm.w || h > dm.h)) {
+    if (SDL_GetDesktopDisplayMode(display, &dm) == 0 && dm.w > 0 && dm.h > 0 && (w > dm.w || h > dm.h)) {
       const ViewportRect r = LetterboxRect(w, h, dm.w * 9 / 10, dm.h * 9 / 10);
       w = r.w, h = r.h;
     }
+    SDL_SetWindowBordered(s.window, SDL_TRUE);
     SDL_SetWindowSize(s.window, w, h);
+    SDL_SetWindowPosition(s.window, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
   } else {
-    SDL_SetWindowFullscreen(s.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    const SDL_Rect b = DisplayBounds(display);
+    // Geometry first, while the window may still be unmapped: the first
+    // map then already covers the display.
+    SDL_SetWindowBordered(s.window, SDL_FALSE);
+    SDL_SetWindowPosition(s.window, b.x, b.y);
+    SDL_SetWindowSize(s.window, b.w, b.h);
   }
   SDL_ShowWindow(s.window);
+  if (!s.settings.windowed) SDL_RaiseWindow(s.window);
   UpdateWindowSize();
   UpdateCursor();
 }
@@ -312,8 +333,12 @@ HRESULT CreateWindowInternal() {
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
   SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
-  s.window = SDL_CreateWindow(s.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 640, 360,
-                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+  // Made in its full-screen shape (the device is full screen unless asked
+  // otherwise), hidden until the device's mode is applied.
+  const SDL_Rect b = DisplayBounds(0);
+  s.window = SDL_CreateWindow(s.title.c_str(), b.x, b.y, b.w, b.h,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE |
+                                  SDL_WINDOW_ALLOW_HIGHDPI);
   if (!s.window) return ERR_NOWINDOW;
   s.windowEverCreated = true;
   s.closing = false;
