@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/FramePacer.h"
 #include "framework/SdlAdapter.h"
 #include "gfx/GLDevice.h"
 #include "io/Utf16.h"
@@ -107,6 +108,12 @@ struct State {
   bool keys[256] = {};
   std::vector<WindowMessage> posted;
 
+  // Pacing: whether the driver synchronises the swap, and the loop's own
+  // sleep where it does not.
+  bool swapIntervalHonoured = false;
+  int displayHz = 0;
+  FramePacer pacer;
+
   // Clock.
   Uint64 lastCounter = 0;
   double time = 0.0;
@@ -135,6 +142,12 @@ State& S() {
 bool IsSoftwareRenderer(const char* renderer) {
   return std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
          std::strstr(renderer, "swrast") || std::strstr(renderer, "Software Rasterizer");
+}
+
+// Drivers without a display accept a swap interval that means nothing.
+bool PresentsToADisplay() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }
 
 const char* DeviceTypeName(DeviceType t) {
@@ -209,6 +222,8 @@ void ApplyWindowMode() {
   }
   SDL_ShowWindow(s.window);
   if (!s.settings.windowed) SDL_RaiseWindow(s.window);
+  SDL_DisplayMode mode;
+  s.displayHz = SDL_GetCurrentDisplayMode(WindowDisplay(s.window), &mode) == 0 ? mode.refresh_rate : 0;
   UpdateWindowSize();
   UpdateCursor();
 }
@@ -377,8 +392,11 @@ HRESULT CreateDeviceInternal() {
   }
   // The back buffer is never multisampled, whatever was asked for.
   s.settings.multisampleType = MULTISAMPLE_NONE;
-  // Not every driver lets the interval be set (GLX under Xvfb): not fatal.
-  SDL_GL_SetSwapInterval(s.settings.presentInterval == PRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  // Not every driver lets the interval be set (GLX under Xvfb): the loop
+  // then paces itself. The offscreen driver takes it and never waits.
+  const bool wantsVsync = s.settings.presentInterval != PRESENT_INTERVAL_IMMEDIATE;
+  const bool intervalSet = SDL_GL_SetSwapInterval(wantsVsync ? 1 : 0) == 0;
+  s.swapIntervalHonoured = wantsVsync && intervalSet && PresentsToADisplay();
 
   if (!CreateBackBuffer()) {
     ReleaseDevice();
@@ -414,6 +432,12 @@ HRESULT CreateDeviceInternal() {
   UpdateCursor();
   s.statsStarted = false;
   return gfx::S_OK;
+}
+
+PacingChoice CurrentPacing() {
+  const State& s = S();
+  return ChoosePacing(s.settings.presentInterval != PRESENT_INTERVAL_IMMEDIATE, s.device && s.swapIntervalHonoured,
+                      s.fixedStep > 0.0, s.displayHz);
 }
 
 void RequestClose() {
@@ -683,6 +707,9 @@ HRESULT MainLoop() {
     ++s.frameCount;
     UpdateStats();
     CountLoopForLimit();
+    if (s.closing) break;
+    s.pacer.SetRate(CurrentPacing().selfPacedHz);
+    s.pacer.Wait();
   }
   DestroyWindowNow();
   s.inLoop = false;
@@ -744,7 +771,7 @@ const char* GetDeviceStats() {
   return s.deviceStats;
 }
 
-bool IsVsyncEnabled() { return S().settings.presentInterval != PRESENT_INTERVAL_IMMEDIATE; }
+bool IsVsyncEnabled() { return CurrentPacing().vsync; }
 bool IsWindowed() { return S().settings.windowed; }
 bool IsTimePaused() { return S().timePaused; }
 bool IsCursorClipped() {
