@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # On bare X servers of several sizes (no window manager), the full-screen
-# window covers the whole screen, and a click where the sequence panel's
+# window covers the whole screen, the picture fills it (bars where the
+# aspect differs), and a click where the sequence panel's
 # "Insert" button is drawn, scaled from back-buffer pixels to the screen,
 # reaches that button: the sequence written at exit holds one slide.
 source "$(dirname "$0")/lib.sh"
@@ -49,6 +50,11 @@ for size in 1920x1080 1280x720 1280x1024; do
     c=$(pixel "$run/screen.png" $corner)
     [ "$c" = "10,20,40" ] || { echo "$size: pixel at $corner is $c"; exit 1; }
   done
+  # Bars, where there are any, are black.
+  if [ "$py" -gt 0 ]; then
+    c=$(pixel "$run/screen.png" 0 $((py - 1)))
+    [ "$c" = "0,0,0" ] || { echo "$size: bar pixel is $c"; exit 1; }
+  fi
 
   # The screen pixel whose centre lies over the button's centre.
   cx=$((px + (2 * BX + 1) * pw / 3840))
