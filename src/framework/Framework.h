@@ -134,6 +134,10 @@ const DeviceSettings& GetDeviceSettings();
 // One line each; the text stays valid until the next call.
 const char* GetFrameStats(bool showFps);
 const char* GetDeviceStats();
+// Whether the swap waits for the display: the settings ask for it and the
+// driver honours it. Where it asks and the driver does not (GLX under Xvfb,
+// the offscreen driver), the loop sleeps to the display mode's rate itself
+// (60 Hz when unknown), except on a fixed time step, which never sleeps.
 bool IsVsyncEnabled();
 bool IsWindowed();
 bool IsTimePaused();

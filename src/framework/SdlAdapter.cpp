@@ -184,8 +184,11 @@ void SdlAdapter::WindowToBackBuffer(int wx, int wy, int* bx, int* by) const {
     *by = ClampToShort(wy);
     return;
   }
-  *bx = ClampToShort(FloorDiv(static_cast<long long>(wx - m_viewport.x) * m_backW, m_viewport.w));
-  *by = ClampToShort(FloorDiv(static_cast<long long>(wy - m_viewport.y) * m_backH, m_viewport.h));
+  // The back-buffer pixel under the window pixel's centre: the one the
+  // scaled picture shows there, so both edges of the picture reach the
+  // edges of the back buffer at any scale.
+  *bx = ClampToShort(FloorDiv((2LL * (wx - m_viewport.x) + 1) * m_backW, 2LL * m_viewport.w));
+  *by = ClampToShort(FloorDiv((2LL * (wy - m_viewport.y) + 1) * m_backH, 2LL * m_viewport.h));
 }
 
 void SdlAdapter::SetPointerFromWindow(int wx, int wy) { WindowToBackBuffer(wx, wy, &m_pointerX, &m_pointerY); }

@@ -4,16 +4,26 @@ set -euo pipefail
 PLAYER=${PLAYER:?path to morvane-player}
 WORK=$(mktemp -d /tmp/mv-e2e.XXXXXX)
 XVFB_PID=""
+stop_xvfb() {
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+  fi
+  XVFB_PID=""
+}
 cleanup() {
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  stop_xvfb
   rm -rf "$WORK"
 }
 trap cleanup EXIT
 
+# start_xvfb [WIDTHxHEIGHT]: the screen is 1920x1080 unless given.
 start_xvfb() {
+  local size=${1:-1920x1080}
   local fifo="$WORK/.displayfd"
+  rm -f "$fifo"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   read -r -t 20 num <"$fifo" || { echo "Xvfb did not start"; exit 1; }
   export DISPLAY=":$num"

@@ -114,15 +114,43 @@ TEST_F(DeviceCreation, FullScreenHidesAndConfinesTheCursor) {
   ASSERT_EQ(fw::CreateDevice(false, 1920, 1080), gfx::S_OK);
   SDL_Window* w = static_cast<SDL_Window*>(fw::GetHWND());
   EXPECT_STREQ(SDL_GetWindowTitle(w), "Morvane Player");
-  EXPECT_NE(SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
   // The offscreen driver cannot confine the pointer; ask the framework.
   EXPECT_TRUE(fw::IsCursorClipped());
   ASSERT_EQ(fw::ToggleFullScreen(), gfx::S_OK);
-  EXPECT_EQ(SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
   EXPECT_EQ(SDL_GetWindowGrab(w), SDL_FALSE);
   EXPECT_FALSE(fw::IsCursorClipped());
+}
+
+TEST_F(DeviceCreation, FullScreenIsABorderlessWindowOverTheWholeDisplay) {
+  if (!Probe()) GTEST_SKIP() << "no OpenGL 3.3 context here";
+  ASSERT_EQ(fw::CreateDevice(false, 1920, 1080), gfx::S_OK);
+  SDL_Window* w = static_cast<SDL_Window*>(fw::GetHWND());
+  SDL_Rect display{};
+  ASSERT_EQ(SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(w), &display), 0);
+  // Full screen, windowed (the back buffer shrunk to fit this display), and
+  // full screen again after the round trip.
+  const bool windowed[] = {false, true, false};
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      ASSERT_EQ(fw::ToggleFullScreen(), gfx::S_OK);
+    }
+    ASSERT_EQ(fw::IsWindowed(), windowed[i]);
+    int x = -1, y = -1, ww = 0, wh = 0;
+    SDL_GetWindowPosition(w, &x, &y);
+    SDL_GetWindowSize(w, &ww, &wh);
+    const Uint32 flags = SDL_GetWindowFlags(w);
+    // SDL's own full-screen modes need a window manager to take effect.
+    EXPECT_EQ(flags & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    EXPECT_NE(flags & SDL_WINDOW_SHOWN, 0u);
+    const bool covers = x == display.x && y == display.y && ww == display.w && wh == display.h;
+    EXPECT_EQ(covers, !windowed[i]) << "step " << i << ": " << x << "," << y << " " << ww << "x" << wh << " on "
+                                    << display.w << "x" << display.h;
+    if (!windowed[i]) {
+      EXPECT_NE(flags & SDL_WINDOW_BORDERLESS, 0u) << "step " << i;
+    }
+  }
 }
 
 TEST_F(DeviceCreation, DevicesAreNeverMultisampledAndTheIntervalCanBeChanged) {

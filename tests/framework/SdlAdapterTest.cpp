@@ -268,31 +268,88 @@ TEST(SdlAdapter, LetterboxRectKeepsTheAspect) {
   }
 }
 
-TEST(SdlAdapter, PointerIsMappedToBackBufferPixelsThroughTheLetterbox) {
-  SdlAdapter a;
-  a.SetBackBufferSize(1920, 1080);
-  a.SetWindowSize(1024, 768);  // picture 1024 x 576 at y = 96
+TEST(SdlAdapter, PointerMapsToTheBackBufferPixelUnderItInAnyWindowSize) {
   struct Case {
-    int wx, wy, bx, by;
+    int ww, wh;  // window
+    int wx, wy;  // pointer in the window
+    int bx, by;  // back-buffer pixel
   };
   const Case cases[] = {
-      {0, 96, 0, 0}, {512, 384, 960, 540}, {1023, 671, 1918, 1078}, {0, 0, 0, -180}, {1024, 768, 1920, 1260},
+      // The window of a full-screen 1920 x 1080 display: one to one.
+      {1920, 1080, 0, 0, 0, 0},
+      {1920, 1080, 241, 98, 241, 98},
+      {1920, 1080, 1919, 1079, 1919, 1079},
+      // A 1280 x 720 display: two window pixels for three back-buffer pixels.
+      {1280, 720, 0, 0, 0, 0},
+      {1280, 720, 160, 65, 240, 98},
+      {1280, 720, 161, 66, 242, 99},
+      {1280, 720, 640, 360, 960, 540},
+      {1280, 720, 1279, 719, 1919, 1079},
+      // Twice the back buffer.
+      {3840, 2160, 1, 1, 0, 0},
+      {3840, 2160, 2, 3, 1, 1},
+      {3840, 2160, 3839, 2159, 1919, 1079},
+      // 1366 x 768: the picture is 1365 wide, a bar of one pixel at the right.
+      {1366, 768, 1364, 767, 1919, 1079},
+      {1366, 768, 1365, 0, 1920, 0},
+      // 4:3: picture 1024 x 576 at y = 96; above it lies outside the buffer.
+      {1024, 768, 0, 96, 0, 0},
+      {1024, 768, 512, 384, 960, 540},
+      {1024, 768, 1023, 671, 1919, 1079},
+      {1024, 768, 0, 0, 0, -180},
+      {1024, 768, 1024, 768, 1920, 1260},
+      // 21:9: picture 1920 x 1080 at x = 320.
+      {2560, 1080, 320, 0, 0, 0},
+      {2560, 1080, 319, 500, -1, 500},
+      {2560, 1080, 2239, 1079, 1919, 1079},
   };
   for (const Case& c : cases) {
+    SdlAdapter a;
+    a.SetBackBufferSize(1920, 1080);
+    a.SetWindowSize(c.ww, c.wh);
     const auto msgs = Feed(a, Motion(c.wx, c.wy));
     ASSERT_EQ(msgs.size(), 1u);
-    EXPECT_EQ(GetXLParam(msgs[0].lParam), c.bx) << c.wx << "," << c.wy;
-    EXPECT_EQ(GetYLParam(msgs[0].lParam), c.by) << c.wx << "," << c.wy;
+    EXPECT_EQ(GetXLParam(msgs[0].lParam), c.bx) << c.ww << "x" << c.wh << " at " << c.wx << "," << c.wy;
+    EXPECT_EQ(GetYLParam(msgs[0].lParam), c.by) << c.ww << "x" << c.wh << " at " << c.wx << "," << c.wy;
   }
-  // A window resize reaches the mapping through its event.
+}
+
+TEST(SdlAdapter, EveryWindowPixelOfThePictureMapsIntoItsOwnFootprint) {
+  // A window pixel covers back-buffer columns [wx * 1920 / w, (wx + 1) *
+  // 1920 / w); the mapped pixel must be one of them, whatever the scale.
+  const int sizes[][2] = {{1920, 1080}, {1280, 720}, {960, 540}, {1366, 768}, {1600, 900},
+                          {3840, 2160}, {800, 450},  {1024, 768}, {2560, 1080}};
+  for (const auto& size : sizes) {
+    SdlAdapter a;
+    a.SetBackBufferSize(1920, 1080);
+    a.SetWindowSize(size[0], size[1]);
+    const fw::ViewportRect r = a.GetViewport();
+    for (int i = 0; i < r.w; ++i) {
+      int bx = 0, by = 0;
+      a.WindowToBackBuffer(r.x + i, r.y, &bx, &by);
+      const long long lo = 1920LL * i / r.w, hiExcl = (1920LL * (i + 1) + r.w - 1) / r.w;
+      ASSERT_TRUE(bx >= lo && bx < hiExcl) << size[0] << "x" << size[1] << " column " << i << " -> " << bx;
+    }
+    for (int j = 0; j < r.h; ++j) {
+      int bx = 0, by = 0;
+      a.WindowToBackBuffer(r.x, r.y + j, &bx, &by);
+      const long long lo = 1080LL * j / r.h, hiExcl = (1080LL * (j + 1) + r.h - 1) / r.h;
+      ASSERT_TRUE(by >= lo && by < hiExcl) << size[0] << "x" << size[1] << " row " << j << " -> " << by;
+    }
+  }
+}
+
+TEST(SdlAdapter, AWindowResizeReachesTheMappingThroughItsEvent) {
+  SdlAdapter a = SameSize();
   SDL_Event size{};
   size.type = SDL_WINDOWEVENT;
   size.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
-  size.window.data1 = 960;
-  size.window.data2 = 540;
+  size.window.data1 = 1280;
+  size.window.data2 = 720;
   EXPECT_TRUE(Feed(a, size).empty());
-  const auto msgs = Feed(a, Button(true, SDL_BUTTON_LEFT, 480, 270));
-  EXPECT_EQ(msgs[0].lParam, MakeLParam(960, 540));
+  const auto msgs = Feed(a, Button(true, SDL_BUTTON_LEFT, 1279, 719));
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(msgs[0].lParam, MakeLParam(1919, 1079));
 }
 
 }  // namespace
