@@ -8,3 +8,6 @@ for b in "$BUILD"/bench/bench_*; do
   echo "== $(basename "$b")"
   "$b" --benchmark_min_time=0.2
 done
+# The idle player's CPU under a bare Xvfb: a run of the real binary.
+echo "== idle player CPU"
+cmake --build "$BUILD" --target bench_idle_player_cpu
