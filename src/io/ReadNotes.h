@@ -40,5 +40,8 @@ bool CollectingReadNotes();
 // read (printf-style text).
 void NoteRepair(std::istream& in, std::int64_t fieldBytes, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// The same at a byte offset the reader knows (a stream that has failed can
+// no longer tell its position).
+void NoteRepairAt(std::int64_t offset, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace mv::io

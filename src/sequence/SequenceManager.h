@@ -46,6 +46,7 @@ struct SlideLoadReport {
   bool valuesMissing = false;  // loaded without (or with a damaged) values section
   const char* section = "";    // the section that failed, or "values" for the warning
   std::int64_t offset = -1;    // byte offset of that section's tag, -1 when unknown
+  std::int64_t stoppedAt = -1; // where reading stopped in a failed section, -1 when unknown
   std::string reason;          // empty when the whole slide was read
 };
 

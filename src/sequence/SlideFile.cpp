@@ -59,9 +59,14 @@ bool SequenceManager::LoadSlide(std::u16string_view path) {
 
 namespace {
 
+// Where the stream stands, even when it has failed; its state is kept, so
+// the load goes on exactly as it would have.
 std::int64_t Offset(std::istream& in) {
-  if (in) return static_cast<std::int64_t>(in.tellg());
-  return -1;
+  const std::ios::iostate state = in.rdstate();
+  in.clear();
+  const auto at = static_cast<std::int64_t>(in.tellg());
+  in.setstate(state);
+  return at;
 }
 
 }  // namespace
@@ -100,7 +105,10 @@ bool SequenceManager::LoadSlideFrom(std::istream& in) {
     // could not be read anyway, and this names the section at fault.
     if (!in && i + 1 < std::size(sections)) {
       Log("failed !\n");
-      return fail(sections[i].name, at, "section damaged or cut short");
+      in.clear();
+      m_loadReport.stoppedAt = static_cast<std::int64_t>(in.tellg());
+      const bool atEnd = in.peek() == EOF;
+      return fail(sections[i].name, at, atEnd ? "section cut short" : "section damaged");
     }
     if (i + 1 < std::size(sections)) {
       at = Offset(in);

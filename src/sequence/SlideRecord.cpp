@@ -49,18 +49,17 @@ bool ReadSlideList(std::istream& in, std::vector<SlideRecord>& slides) {
   for (std::int32_t i = 0; i < count; ++i) {
     SlideRecord r{};
     r.durationMs = 0;
+    const std::int64_t at = io::CollectingReadNotes() ? static_cast<std::int64_t>(in.tellg()) : -1;
     const std::size_t got = ReadSlideRecord(in, r);
     if (got == 0) {
-      io::NoteRepair(in, 0, "slide count %d but %d records present: %d slides", count, i, i);
+      io::NoteRepairAt(at, "slide count %d but %d records present: %d slides", count, i, i);
       break;
     }
     if (got < SlideRecord::kSize)
-      io::NoteRepair(in, static_cast<std::int64_t>(got), "slide %d cut short after %zu of %zu bytes: kept as read", i,
-                     got, SlideRecord::kSize);
+      io::NoteRepairAt(at, "slide %d cut short after %zu of %zu bytes: kept as read", i, got, SlideRecord::kSize);
     const std::int32_t clamped = ClampDuration(r.durationMs);
     if (clamped != r.durationMs) {
-      io::NoteRepair(in, static_cast<std::int64_t>(got) - 8, "slide %d duration %d ms clamped to %d ms", i,
-                     r.durationMs, clamped);
+      io::NoteRepairAt(at < 0 ? -1 : at + 8, "slide %d duration %d ms clamped to %d ms", i, r.durationMs, clamped);
       r.durationMs = clamped;
     }
     slides.push_back(r);

@@ -525,15 +525,6 @@ DumpResult Dump(std::string_view bytes) {
   return result;
 }
 
-std::optional<Problem> Check(std::string_view bytes, std::vector<Problem>* warnings) {
-  DumpResult d = Dump(bytes);
-  std::optional<Problem> first;
-  for (auto& p : d.problems) {
-    if (p.fault && !first) first = p;
-    if (!p.fault && warnings) warnings->push_back(p);
-  }
-  return first;
-}
 
 bool Build(const mvjson::Value& doc, std::string& out, std::string& error) {
   std::ostringstream os(std::ios::out | std::ios::binary);
@@ -594,17 +585,16 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "%s at offset %zu: %s\n", p.fault ? "fault" : "warning", p.offset, p.reason.c_str());
       return 0;
     }
-    int rc = 0;
-    for (const auto& p : d.problems) {
-      if (p.fault) {
-        std::fprintf(stderr, "%s: fault at offset %zu: %s\n", argv[2], p.offset, p.reason.c_str());
-        rc = 1;
-        break;
-      }
+    std::vector<Problem> warnings;
+    const std::optional<Problem> fault = Check(bytes, &warnings);
+    for (const auto& p : warnings)
       std::fprintf(stderr, "%s: warning at offset %zu: %s\n", argv[2], p.offset, p.reason.c_str());
+    if (fault) {
+      std::fprintf(stderr, "%s: fault at offset %zu: %s\n", argv[2], fault->offset, fault->reason.c_str());
+      return 1;
     }
-    if (rc == 0) std::printf("%s: ok (%zu bytes)\n", argv[2], bytes.size());
-    return rc;
+    std::printf("%s: ok (%zu bytes)\n", argv[2], bytes.size());
+    return 0;
   }
   if (command == "build") {
     if (argc != 4) return Usage();

@@ -39,7 +39,9 @@ struct DumpResult {
 // parsed is kept as raw bytes, so Build(doc) always gives the file back.
 DumpResult Dump(std::string_view bytes);
 
-// The first fault of the file, if any.
+// What the player would do with the file, found by running its own
+// readers: the fault that makes it refuse a slide, if any, and in
+// `warnings` what it repairs or ignores, in the order it meets them.
 std::optional<Problem> Check(std::string_view bytes, std::vector<Problem>* warnings = nullptr);
 
 // Writes the file a document describes. False with a message naming the
