@@ -1,7 +1,9 @@
 #pragma once
 // The metaball field drawn by metaball objects: five balls wandering towards
-// random attractors and the sampling grid the surface is polygonised on.
-// (The polygonisation arrives with the renderer; this is the state.)
+// random attractors, and the surface where their field reaches the level,
+// polygonised on a grid by following it from each ball's cube, so the cost
+// follows the surface and not the grid. The geometry is handed out in
+// batches; the renderer draws each through its dynamic mesh.
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -16,10 +18,33 @@ struct MetaBall {
   float strength = 1.0f;
 };
 
+// One vertex of the surface: position, normal, texture coordinate 0
+// (32 bytes, the dynamic mesh's layout).
+struct MetaballVertex {
+  float position[3];
+  float normal[3];
+  float uv[2];
+};
+static_assert(sizeof(MetaballVertex) == 32);
+
+// Receives the surface a batch at a time; the arrays are the field's own and
+// stay valid only during the call.
+class MetaballBatchSink {
+ public:
+  virtual ~MetaballBatchSink() = default;
+  virtual void DrawBatch(const MetaballVertex* vertices, int vertexCount, const std::uint32_t* indices,
+                         int indexCount) = 0;
+};
+
 class MetaballField {
  public:
   static constexpr int kBallCount = 5;
   static constexpr float kDefaultLevel = 10.0f;
+  // The dynamic mesh: 12000 faces and 3000 vertices; a batch is drawn once
+  // a cube brings it to 2970 indices or more.
+  static constexpr int kMeshFaces = 12000;
+  static constexpr int kMeshVertices = 3000;
+  static constexpr int kBatchIndices = 2970;
 
   // Seeds the attractors from the clock.
   MetaballField();
@@ -38,10 +63,41 @@ class MetaballField {
 
   // A new attractor and timer for ball i, from the field's generator.
   void NewTarget(int i);
+  // Places ball i (tools and tests; the show moves them with Advance).
+  void SetBall(int i, const MetaBall& ball) { m_balls[static_cast<std::size_t>(i)] = ball; }
+
+  // The balls' motion over dt seconds.
+  void Advance(float dt);
+
+  // The field at a point, and the direction it falls fastest (the outward
+  // normal of the surface through the point, normalised).
+  float FieldAt(const glm::vec3& x) const;
+  glm::vec3 NormalAt(const glm::vec3& x) const;
+
+  // Polygonises this frame's surface into `sink`. Allocates nothing once the
+  // grid is set (the cube list keeps the capacity it grew to).
+  void Polygonise(MetaballBatchSink& sink);
+  // Cubes polygonised by the last Polygonise.
+  int GetCubesVisited() const { return m_cubesVisited; }
 
  private:
   // 0..32767, like the C runtime's generator.
   int NextRandom();
+
+  std::size_t PointIndex(int i, int j, int k) const {
+    const auto n = static_cast<std::size_t>(m_gridSize) + 1;
+    return (static_cast<std::size_t>(k) * n + static_cast<std::size_t>(j)) * n + static_cast<std::size_t>(i);
+  }
+  std::size_t CubeIndex(int i, int j, int k) const {
+    const auto n = static_cast<std::size_t>(m_gridSize);
+    return (static_cast<std::size_t>(k) * n + static_cast<std::size_t>(j)) * n + static_cast<std::size_t>(i);
+  }
+  glm::vec3 PointPosition(int i, int j, int k) const;
+  float PointValue(int i, int j, int k);
+  // Polygonises cube (i, j, k) and returns its corner pattern.
+  int PolygoniseCube(int i, int j, int k);
+  void QueueNeighbours(int i, int j, int k, int pattern);
+  void Flush(MetaballBatchSink& sink);
 
   float m_level = kDefaultLevel;
   std::int32_t m_ballCount = kBallCount;
@@ -54,6 +110,9 @@ class MetaballField {
   std::vector<std::array<std::int32_t, 3>> m_cubeList;
   std::int32_t m_vertexCount = 0;
   std::int32_t m_indexCount = 0;
+  std::vector<MetaballVertex> m_vertices;
+  std::vector<std::uint32_t> m_indices;
+  int m_cubesVisited = 0;
   std::uint32_t m_seed = 1;
 };
 

@@ -1,0 +1,288 @@
+// The metaball surface: the case table proven closed on every case and
+// between neighbours, and the field's polygonisation following the surface.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include <glm/geometric.hpp>
+
+#include "effects/MarchingCubes.h"
+#include "effects/MetaballField.h"
+
+namespace {
+
+using Point = std::tuple<int, int, int>;
+// An edge point of the grid, by its two grid points (doubled coordinates of
+// the edge's middle, so it is one key whichever cube names it).
+using EdgeKey = std::tuple<int, int, int>;
+
+struct Mesh {
+  std::vector<std::array<EdgeKey, 3>> triangles;
+};
+
+// Triangles of every cube of a grid of `n` cubes per axis whose points are
+// inside where `inside` says, with each vertex at its edge's middle.
+template <class Inside>
+Mesh Polygonise(int n, Inside inside) {
+  Mesh m;
+  for (int k = 0; k < n; ++k)
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) {
+        int pattern = 0;
+        for (int c = 0; c < 8; ++c)
+          if (inside(i + mc::kCornerOffset[c][0], j + mc::kCornerOffset[c][1], k + mc::kCornerOffset[c][2]))
+            pattern |= 1 << c;
+        const mc::Case& cs = mc::TriangleTable()[static_cast<std::size_t>(pattern)];
+        for (int t = 0; t < cs.triangleCount; ++t) {
+          std::array<EdgeKey, 3> tri;
+          for (int v = 0; v < 3; ++v) {
+            const int e = cs.edges[static_cast<std::size_t>(t * 3 + v)];
+            const int a = mc::kEdgeCorners[e][0], b = mc::kEdgeCorners[e][1];
+            tri[static_cast<std::size_t>(v)] = {2 * i + mc::kCornerOffset[a][0] + mc::kCornerOffset[b][0],
+                                                2 * j + mc::kCornerOffset[a][1] + mc::kCornerOffset[b][1],
+                                                2 * k + mc::kCornerOffset[a][2] + mc::kCornerOffset[b][2]};
+          }
+          m.triangles.push_back(tri);
+        }
+      }
+  return m;
+}
+
+glm::vec3 At(const EdgeKey& e) { return glm::vec3(float(std::get<0>(e)), float(std::get<1>(e)), float(std::get<2>(e))) * 0.5f; }
+
+// A closed, consistently oriented surface: every directed edge is met once,
+// and its reverse once, by another triangle. Returns the first fault.
+std::string ClosedFault(const Mesh& m) {
+  std::map<std::pair<EdgeKey, EdgeKey>, int> directed;
+  for (const auto& t : m.triangles) {
+    if (t[0] == t[1] || t[1] == t[2] || t[0] == t[2]) return "degenerate triangle";
+    for (int v = 0; v < 3; ++v) ++directed[{t[static_cast<std::size_t>(v)], t[static_cast<std::size_t>((v + 1) % 3)]}];
+  }
+  for (const auto& [edge, count] : directed) {
+    if (count != 1) return "a directed edge used " + std::to_string(count) + " times";
+    const auto reverse = directed.find({edge.second, edge.first});
+    if (reverse == directed.end()) return "an edge without its reverse: a hole";
+  }
+  return "";
+}
+
+// Six times the enclosed volume: positive when the triangles face outwards.
+float SignedVolume6(const Mesh& m) {
+  float v = 0;
+  for (const auto& t : m.triangles) v += glm::dot(At(t[0]), glm::cross(At(t[1]), At(t[2])));
+  return v;
+}
+
+}  // namespace
+
+// Every one of the 256 cases, as the middle cube of a grid whose other
+// points are outside: the whole surface closes, with its neighbours, and
+// faces outwards.
+TEST(MarchingCubes, EveryCaseClosesWithItsNeighboursAndFacesOut) {
+  for (int pattern = 0; pattern < 256; ++pattern) {
+    SCOPED_TRACE(pattern);
+    const Mesh m = Polygonise(3, [&](int i, int j, int k) {
+      for (int c = 0; c < 8; ++c)
+        if (i == 1 + mc::kCornerOffset[c][0] && j == 1 + mc::kCornerOffset[c][1] && k == 1 + mc::kCornerOffset[c][2])
+          return ((pattern >> c) & 1) != 0;
+      return false;
+    });
+    EXPECT_EQ(ClosedFault(m), "");
+    if (pattern == 0) {
+      EXPECT_TRUE(m.triangles.empty());
+    } else {
+      EXPECT_GT(SignedVolume6(m), 0.0f);
+    }
+    // No triangle lies in a face of its cube, where the neighbour's would
+    // cover it again.
+    const mc::Case& cs = mc::TriangleTable()[static_cast<std::size_t>(pattern)];
+    for (int t = 0; t < cs.triangleCount; ++t) {
+      int corners = 0;
+      for (int v = 0; v < 3; ++v) {
+        const int e = cs.edges[static_cast<std::size_t>(t * 3 + v)];
+        corners |= (1 << mc::kEdgeCorners[e][0]) | (1 << mc::kEdgeCorners[e][1]);
+      }
+      for (std::uint8_t mask : mc::kFaceMask) EXPECT_NE(mask & corners, corners) << "triangle " << t;
+    }
+  }
+}
+
+// Random insides on a grid with an outside border: whatever the cases next
+// to each other, the surface has no hole and no flipped patch.
+TEST(MarchingCubes, RandomGridsGiveClosedOutwardSurfaces) {
+  std::mt19937 random(20261210);
+  for (int sample = 0; sample < 300; ++sample) {
+    const int n = 5;
+    std::vector<bool> in(static_cast<std::size_t>((n + 1) * (n + 1) * (n + 1)));
+    const double density = 0.2 + 0.6 * double(sample % 7) / 6.0;
+    std::bernoulli_distribution coin(density);
+    for (int k = 1; k < n; ++k)
+      for (int j = 1; j < n; ++j)
+        for (int i = 1; i < n; ++i) in[static_cast<std::size_t>((k * (n + 1) + j) * (n + 1) + i)] = coin(random);
+    const Mesh m = Polygonise(n, [&](int i, int j, int k) { return bool(in[static_cast<std::size_t>((k * (n + 1) + j) * (n + 1) + i)]); });
+    ASSERT_EQ(ClosedFault(m), "") << "sample " << sample;
+    if (!m.triangles.empty()) EXPECT_GT(SignedVolume6(m), 0.0f) << "sample " << sample;
+  }
+}
+
+// The two tables agree: a case has triangles on a face exactly when the
+// cube-face table sends the surface across it.
+TEST(MarchingCubes, TheCubeFaceTableSendsTheSurfaceWhereItCrosses) {
+  EXPECT_EQ(mc::CubeFaceTable()[0], 0);
+  EXPECT_EQ(mc::CubeFaceTable()[255], 0);
+  EXPECT_EQ(mc::CubeFaceTable()[0x01], 0b101010);  // corner 0: -x, -y, -z
+  EXPECT_EQ(mc::CubeFaceTable()[0x66], 0b111100);  // the +x face inside: every face but +-x
+  for (int p = 0; p < 256; ++p) {
+    const mc::Case& cs = mc::TriangleTable()[static_cast<std::size_t>(p)];
+    std::uint8_t touched = 0;
+    for (int t = 0; t < cs.triangleCount * 3; ++t) {
+      const int e = cs.edges[static_cast<std::size_t>(t)];
+      for (int f = 0; f < 6; ++f) {
+        const std::uint8_t corners = std::uint8_t((1 << mc::kEdgeCorners[e][0]) | (1 << mc::kEdgeCorners[e][1]));
+        if ((mc::kFaceMask[f] & corners) == corners) touched |= std::uint8_t(1 << f);
+      }
+    }
+    EXPECT_EQ(touched, mc::CubeFaceTable()[static_cast<std::size_t>(p)]) << p;
+  }
+}
+
+namespace {
+
+struct Collector final : MetaballBatchSink {
+  struct Batch {
+    int vertices = 0, indices = 0;
+  };
+  std::vector<Batch> batches;
+  std::vector<std::array<glm::vec3, 3>> triangles;
+  std::vector<std::array<glm::vec3, 3>> normals;
+  bool indexOutOfRange = false;
+  void DrawBatch(const MetaballVertex* v, int vertexCount, const std::uint32_t* idx, int indexCount) override {
+    batches.push_back({vertexCount, indexCount});
+    for (int t = 0; t + 2 < indexCount; t += 3) {
+      std::array<glm::vec3, 3> tri, nor;
+      for (int c = 0; c < 3; ++c) {
+        const std::uint32_t i = idx[t + c];
+        if (i >= std::uint32_t(vertexCount)) {
+          indexOutOfRange = true;
+          return;
+        }
+        tri[static_cast<std::size_t>(c)] = {v[i].position[0], v[i].position[1], v[i].position[2]};
+        nor[static_cast<std::size_t>(c)] = {v[i].normal[0], v[i].normal[1], v[i].normal[2]};
+      }
+      triangles.push_back(tri);
+      normals.push_back(nor);
+    }
+  }
+};
+
+MetaballField FiveBalls(int grid) {
+  MetaballField f(7);
+  f.SetGridSize(grid);
+  const glm::vec3 at[5] = {{-0.4f, 0.0f, 0.0f}, {0.4f, 0.1f, 0.0f}, {0.0f, 0.45f, 0.2f}, {0.0f, -0.4f, -0.3f}, {0.1f, 0.0f, 0.5f}};
+  for (int i = 0; i < 5; ++i) {
+    MetaBall b;
+    b.position = at[i];
+    f.SetBall(i, b);
+  }
+  return f;
+}
+
+}  // namespace
+
+TEST(MetaballField, TheSurfaceIsClosedFacesOutAndComesInBatches) {
+  MetaballField f = FiveBalls(32);
+  Collector sink;
+  f.Polygonise(sink);
+  ASSERT_FALSE(sink.batches.empty());
+  EXPECT_FALSE(sink.indexOutOfRange);
+  for (std::size_t b = 0; b < sink.batches.size(); ++b) {
+    EXPECT_LE(sink.batches[b].vertices, MetaballField::kMeshVertices);
+    EXPECT_LE(sink.batches[b].indices, 3 * MetaballField::kMeshFaces);
+    if (b + 1 < sink.batches.size()) EXPECT_GE(sink.batches[b].indices, MetaballField::kBatchIndices) << b;
+  }
+  // Vertices are shared only within a cube: weld by position to see the
+  // whole surface.
+  std::map<std::tuple<long, long, long>, int> ids;
+  auto id = [&](const glm::vec3& p) {
+    const auto key = std::make_tuple(std::lround(p.x * 1e5), std::lround(p.y * 1e5), std::lround(p.z * 1e5));
+    return ids.emplace(key, int(ids.size())).first->second;
+  };
+  std::map<std::pair<int, int>, int> directed;
+  int outward = 0;
+  for (std::size_t t = 0; t < sink.triangles.size(); ++t) {
+    const auto& tri = sink.triangles[t];
+    const glm::vec3 n = glm::cross(tri[1] - tri[0], tri[2] - tri[0]);
+    const glm::vec3 vn = sink.normals[t][0] + sink.normals[t][1] + sink.normals[t][2];
+    outward += glm::dot(n, vn) > 0;
+    const int a = id(tri[0]), b = id(tri[1]), c = id(tri[2]);
+    ++directed[{a, b}], ++directed[{b, c}], ++directed[{c, a}];
+  }
+  // Interpolated vertices can make a sliver flat; nearly all face outwards.
+  EXPECT_GT(outward, int(sink.triangles.size() * 99 / 100));
+  int holes = 0;
+  for (const auto& [e, count] : directed) holes += count != 1 || !directed.count({e.second, e.first});
+  EXPECT_EQ(holes, 0);
+}
+
+// Only the cubes the surface crosses are visited, every one of them.
+TEST(MetaballField, OnlyTheCubesTheSurfaceCrossesAreVisited) {
+  const int n = 32;
+  MetaballField f = FiveBalls(n);
+  Collector sink;
+  f.Polygonise(sink);
+  const float cell = 2.0f / n;
+  auto value = [&](int i, int j, int k) {
+    if (i == 0 || j == 0 || k == 0 || i == n || j == n || k == n) return 0.0f;
+    return f.FieldAt({i * cell - 1, j * cell - 1, k * cell - 1});
+  };
+  int crossed = 0;
+  for (int k = 0; k < n; ++k)
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) {
+        int in = 0;
+        for (int c = 0; c < 8; ++c)
+          in += value(i + mc::kCornerOffset[c][0], j + mc::kCornerOffset[c][1], k + mc::kCornerOffset[c][2]) > f.GetLevel();
+        crossed += in != 0 && in != 8;
+      }
+  ASSERT_GT(crossed, 100);
+  // The crossed cubes, plus the few inside ones walked through on the way
+  // down from each ball.
+  EXPECT_GE(f.GetCubesVisited(), crossed);
+  EXPECT_LE(f.GetCubesVisited(), crossed + 5 * n);
+  EXPECT_LT(f.GetCubesVisited(), n * n * n / 5);
+  // The same frame twice gives the same surface.
+  Collector again;
+  f.Polygonise(again);
+  EXPECT_EQ(again.triangles.size(), sink.triangles.size());
+}
+
+TEST(MetaballField, BallsMoveTowardsTheirAttractorsWithinTheGrid) {
+  MetaballField f(3);
+  f.SetGridSize(10);  // cell 0.2: positions stay within [-0.8, 0.8]
+  MetaBall b;
+  b.position = {0.0f, 0.0f, 0.0f};
+  b.velocity = {0.0f, 0.0f, 0.0f};
+  b.attractor = {0.3f, 0.0f, -0.4f};
+  b.timer = 10.0f;
+  f.SetBall(0, b);
+  f.Advance(0.5f);
+  // Position first (with the old velocity), then the pull: 0.1 per second
+  // along the unit direction.
+  EXPECT_EQ(f.GetBall(0).position, glm::vec3(0.0f));
+  EXPECT_NEAR(f.GetBall(0).velocity.x, 0.6f * 0.05f, 1e-6f);
+  EXPECT_NEAR(f.GetBall(0).velocity.z, -0.8f * 0.05f, 1e-6f);
+  EXPECT_FLOAT_EQ(f.GetBall(0).timer, 9.5f);
+
+  b.position = {0.7f, 0.0f, 0.0f};
+  b.velocity = {1.0f, 0.0f, 0.0f};  // too fast, and heading out
+  b.attractor = {0.7f, 0.5f, 0.0f};
+  f.SetBall(0, b);
+  f.Advance(0.5f);
+  EXPECT_FLOAT_EQ(f.GetBall(0).position.x, 0.8f);  // clamped at 1 - cell
+  EXPECT_EQ(f.GetBall(0).velocity.x, 0.0f);        // and stopped on that axis
+  EXPECT_LE(glm::length(f.GetBall(0).velocity), 0.2f + 1e-6f);
+}
