@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "Json.h"
 #include "SlideTool.h"
 #include "core/Globals.h"
 #include "effects/PostProcessManager.h"
@@ -41,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const auto dump = slidetool::Dump(bytes);
-  const auto doc = mvjson::Parse(mvjson::Write(dump.doc));
-  if (!doc) __builtin_trap();
   std::string back, error;
+  const auto doc = slidetool::Parse(slidetool::ToText(dump.doc), error);
+  if (!doc) __builtin_trap();
   if (!slidetool::Build(*doc, back, error) || back != bytes) __builtin_trap();
   return 0;
 }

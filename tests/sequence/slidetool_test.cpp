@@ -8,10 +8,12 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include "Json.h"
 #include "SlideTool.h"
 #include "model/Keys.h"
 #include "model/TimeLineFormat.h"
@@ -32,7 +34,7 @@
 
 namespace {
 
-using mvjson::Value;
+using slidetool::Document;
 
 void Prefs(std::ostream& out, std::int32_t x, std::int32_t y, std::uint8_t minimized) {
   mv::effects::WritePanelPrefs(out, {x, y, minimized});
@@ -178,18 +180,53 @@ std::string SampleSequence() {
   return os.str();
 }
 
+// Every member of a document with the name Build gives it in messages
+// ("$.sections[3].panel.x").
+void Members(const Document& v, const Document::json_pointer& at, const std::string& path,
+             std::vector<std::pair<Document::json_pointer, std::string>>& out) {
+  if (v.is_object()) {
+    for (const auto& [key, member] : v.items()) {
+      out.emplace_back(at / key, path + "." + key);
+      Members(member, at / key, path + "." + key, out);
+    }
+  } else if (v.is_array()) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      out.emplace_back(at / i, path + "[" + std::to_string(i) + "]");
+      Members(v[i], at / i, path + "[" + std::to_string(i) + "]", out);
+    }
+  }
+}
+
+std::string ReadFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::string RoundTrip(const std::string& bytes) {
   const auto d = slidetool::Dump(bytes);
   // Through the text form, as the command line does it.
-  auto doc = mvjson::Parse(mvjson::Write(d.doc));
-  EXPECT_TRUE(doc);
-  if (!doc) return {};
   std::string out, error;
+  auto doc = slidetool::Parse(slidetool::ToText(d.doc), error);
+  EXPECT_TRUE(doc) << error;
+  if (!doc) return {};
   EXPECT_TRUE(slidetool::Build(*doc, out, error)) << error;
   return out;
 }
 
 }  // namespace
+
+TEST(SlideTool, DumpListsMembersInFileOrder) {
+  // Ordered as in the file (and not by name), so an edited dump reads like the file.
+  const std::string text = slidetool::ToText(slidetool::Dump(SampleSlide()).doc);
+  const char* order[] = {"file", "sections", "tag", "section", "panel", "x", "y", "minimized", "currentIndex",
+                         "enabled", "scale", "rotation", "rotationSpeed", "tag", "section", "panel"};
+  std::size_t at = 0;
+  for (const char* name : order) {
+    const auto next = text.find("\"" + std::string(name) + "\":", at);
+    ASSERT_NE(next, std::string::npos) << name << " after offset " << at;
+    at = next + 1;
+  }
+}
 
 TEST(SlideTool, DumpBuildReproducesGeneratedSlide) {
   const std::string slide = SampleSlide();
@@ -201,37 +238,43 @@ TEST(SlideTool, DumpBuildReproducesGeneratedSlide) {
 
 TEST(SlideTool, DumpShowsEverySectionObjectAndKey) {
   const auto d = slidetool::Dump(SampleSlide());
-  const auto& sections = d.doc.Find("sections")->Items();
+  const Document& sections = d.doc.at("sections");
   ASSERT_EQ(sections.size(), 7u);
   const int tags[] = {1, 2, 6, 4, 5, 8, 11};
   for (std::size_t i = 0; i < 7; ++i) {
-    EXPECT_EQ(sections[i].Find("tag")->AsInt(0, 20), tags[i]);
-    EXPECT_FALSE(sections[i].Find("raw")) << i;
+    EXPECT_EQ(sections[i].at("tag"), tags[i]);
+    EXPECT_FALSE(sections[i].contains("raw")) << i;
   }
-  const Value& sky = sections[0];
-  EXPECT_EQ(sky.Find("panel")->Find("x")->AsInt(-100, 100), -12);
-  EXPECT_EQ(sky.Find("currentIndex")->AsInt(0, 10), 4);
-  EXPECT_EQ(sky.Find("scale")->Items()[0].AsFloat(), 1.5f);
-  const Value& post = sections[2];
-  EXPECT_EQ(post.Find("entryCount")->AsInt(0, 30), 10);
-  EXPECT_EQ(post.Find("records")->Items()[2].Find("effect")->AsInt(-1, 30), 6);
-  EXPECT_EQ(post.Find("records")->Items()[9].Find("effect")->AsInt(-1, 30), -1);
-  const Value& scene = sections[3];
-  const auto& objects = scene.Find("objects")->Items();
+  const Document& sky = sections[0];
+  EXPECT_EQ(sky.at("panel").at("x"), -12);
+  EXPECT_EQ(sky.at("currentIndex"), 4);
+  EXPECT_EQ(sky.at("scale")[0].get<float>(), 1.5f);
+  const Document& post = sections[2];
+  EXPECT_EQ(post.at("entryCount"), 10);
+  EXPECT_EQ(post.at("records")[2].at("effect"), 6);
+  EXPECT_EQ(post.at("records")[9].at("effect"), -1);
+  const Document& scene = sections[3];
+  const Document& objects = scene.at("objects");
   ASSERT_EQ(objects.size(), 7u);
-  EXPECT_EQ(objects[0].Find("timeline")->Find("keys")->Items()[0].Find("radiusLink")->AsInt(0, 10), 3);
-  EXPECT_EQ(objects[1].Find("timeline")->Find("keys")->Items()[1].Find("reserved")->AsInt(0, 1 << 20), 0x55AA);
-  EXPECT_EQ(objects[2].Find("timeline")->Find("keys")->Items()[0].Find("vectorC")->Items()[1].AsFloat(), 0.5f);
-  EXPECT_EQ(objects[3].Find("timeline")->Find("keyCount")->AsInt(0, 10), 0);
-  const Value& text = objects[4];
-  EXPECT_EQ(text.Find("catalogIndex")->AsInt(0, 10), 3);
-  EXPECT_EQ(text.Find("parent")->AsInt(-1, 10), 0);
-  EXPECT_EQ(text.Find("text")->Find("text")->Text(), "H\xC3\xA9llo \xF0\x9F\x98\x80");
-  EXPECT_FALSE(text.Find("text")->Find("tail")->Text().empty());
-  EXPECT_EQ(text.Find("font")->Text(), "Arial");
-  EXPECT_EQ(text.Find("timeline")->Find("keys")->Items()[0].Find("params")->Find("extraValueLink")->AsInt(0, 10), 9);
-  EXPECT_EQ(objects[6].Find("timeline")->Find("keys")->Items()[0].Find("params")->Items().size(), 160u);
-  EXPECT_FALSE(d.doc.Find("trailing"));
+  EXPECT_EQ(objects[0].at("timeline").at("keys")[0].at("radiusLink"), 3);
+  EXPECT_EQ(objects[1].at("timeline").at("keys")[1].at("reserved"), 0x55AA);
+  EXPECT_EQ(objects[2].at("timeline").at("keys")[0].at("vectorC")[1].get<float>(), 0.5f);
+  EXPECT_EQ(objects[3].at("timeline").at("keyCount"), 0);
+  const Document& text = objects[4];
+  EXPECT_EQ(text.at("catalogIndex"), 3);
+  EXPECT_EQ(text.at("parent"), 0);
+  EXPECT_EQ(text.at("text").at("text"), "H\xC3\xA9llo \xF0\x9F\x98\x80");
+  EXPECT_FALSE(text.at("text").at("tail").get<std::string>().empty());
+  EXPECT_EQ(text.at("font"), "Arial");
+  EXPECT_EQ(text.at("timeline").at("keys")[0].at("params").at("extraValueLink"), 9);
+  EXPECT_EQ(objects[6].at("timeline").at("keys")[0].at("params").size(), 160u);
+  const Document& sound = sections[4];
+  EXPECT_EQ(sound.at("panel").at("minimized"), 1);
+  EXPECT_EQ(sound.at("track"), "track.ogg");
+  EXPECT_FALSE(sound.contains("trackRaw"));
+  EXPECT_EQ(sound.at("enabled"), 1);
+  EXPECT_EQ(sound.at("volume"), 200);
+  EXPECT_FALSE(d.doc.contains("trailing"));
 }
 
 TEST(SlideTool, EveryPrefixRoundTrips) {
@@ -364,14 +407,14 @@ TEST(SlideTool, SequenceFileDump) {
   const std::string seq = SampleSequence();
   const auto d = slidetool::Dump(seq);
   EXPECT_TRUE(d.problems.empty());
-  EXPECT_EQ(d.doc.Find("file")->Text(), "sequence");
-  EXPECT_EQ(d.doc.Find("panel")->Find("y")->AsInt(0, 5000), 2000);
-  EXPECT_EQ(d.doc.Find("count")->AsInt(0, 10), 3);
-  const auto& slides = d.doc.Find("slides")->Items();
+  EXPECT_EQ(d.doc.at("file"), "sequence");
+  EXPECT_EQ(d.doc.at("panel").at("y"), 2000);
+  EXPECT_EQ(d.doc.at("count"), 3);
+  const Document& slides = d.doc.at("slides");
   ASSERT_EQ(slides.size(), 3u);
-  EXPECT_EQ(slides[1].Find("path")->Text(), "media\\DSlide1");
-  EXPECT_EQ(slides[1].Find("duration")->AsInt(0, 100000), 10001);
-  EXPECT_EQ(slides[2].Find("path")->Find("text")->Text(), "media\\DSlide2");
+  EXPECT_EQ(slides[1].at("path"), "media\\DSlide1");
+  EXPECT_EQ(slides[1].at("duration"), 10001);
+  EXPECT_EQ(slides[2].at("path").at("text"), "media\\DSlide2");
   EXPECT_EQ(RoundTrip(seq), seq);
   // Short of its last record: the player keeps what arrived, and the
   // inspector says so at the record; the bytes still travel exactly.
@@ -403,12 +446,111 @@ TEST(SlideTool, BuildRejectsDocumentsThatDescribeNoFile) {
           "slides": [{"reserved": 0, "number": 0, "duration": 1, "path": 5}]})",
   };
   for (const char* text : docs) {
-    auto doc = mvjson::Parse(text);
-    ASSERT_TRUE(doc) << text;
     std::string out, error;
+    auto doc = slidetool::Parse(text, error);
+    ASSERT_TRUE(doc) << text << ": " << error;
     EXPECT_FALSE(slidetool::Build(*doc, out, error)) << text;
     EXPECT_FALSE(error.empty());
   }
+}
+
+TEST(SlideTool, SoundSectionFields) {
+  Offsets at;
+  const std::string slide = SampleSlide(&at);
+  const std::size_t track = at.soundTag + 4 + 9;
+  auto patch = [&](std::size_t offset, char c) {
+    std::string s = slide;
+    s[offset] = c;
+    return s;
+  };
+  const struct {
+    std::string bytes;
+    bool plainTrack;   // "track" as text, else "trackRaw" hex
+    bool fault;
+    const char* what;
+  } cases[] = {
+      {slide, true, false, "plain path"},
+      {patch(track + 20, 'X'), false, false, "a byte after the terminator"},
+      {patch(track, '\xFF'), false, false, "not UTF-8"},
+      {std::string(slide).replace(track, 300, std::string(300, 'a')), false, false, "no terminator"},
+      // The player plays every slide with sound on, whatever this byte says.
+      {patch(track + 300, 2), true, false, "enabled byte 2"},
+  };
+  for (const auto& c : cases) {
+    const auto d = slidetool::Dump(c.bytes);
+    const Document& sound = d.doc.at("sections")[4];
+    EXPECT_EQ(sound.at("section"), "sound") << c.what;
+    EXPECT_EQ(sound.contains("track"), c.plainTrack) << c.what;
+    EXPECT_EQ(sound.contains("trackRaw"), !c.plainTrack) << c.what;
+    if (!c.plainTrack) {
+      EXPECT_EQ(sound.at("trackRaw").get<std::string>().size(), 600u) << c.what;
+    }
+    EXPECT_EQ(sound.at("volume"), 200) << c.what;
+    std::vector<slidetool::Problem> warnings;
+    EXPECT_EQ(slidetool::Check(c.bytes, &warnings).has_value(), c.fault) << c.what;
+    EXPECT_TRUE(warnings.empty()) << c.what << ": " << warnings.front().reason;
+    EXPECT_EQ(RoundTrip(c.bytes), c.bytes) << c.what;
+  }
+}
+
+TEST(SlideTool, BuildNamesTheMemberItCannotUse) {
+  for (const std::string& bytes : {SampleSlide() + "tail", SampleSequence()}) {
+    const Document doc = slidetool::Dump(bytes).doc;
+    std::vector<std::pair<Document::json_pointer, std::string>> members;
+    Members(doc, Document::json_pointer(), "$", members);
+    ASSERT_GT(members.size(), 20u);
+    for (const auto& [pointer, path] : members) {
+      if (pointer.back() == "section") continue;  // the section's name is for the reader
+      for (const Document& wrong : {Document(true), Document(nullptr), Document::object()}) {
+        Document bad = doc;
+        bad[pointer] = wrong;
+        std::string out, error;
+        ASSERT_FALSE(slidetool::Build(bad, out, error)) << path << " = " << wrong.dump();
+        // The message begins with the member, or a member inside it.
+        ASSERT_EQ(error.rfind(path, 0), 0u) << path << " = " << wrong.dump() << ": " << error;
+        EXPECT_NE(std::string(":.[").find(error[path.size()]), std::string::npos) << error;
+      }
+    }
+  }
+}
+
+TEST(SlideTool, CommandLineBuildErrors) {
+  const auto dir = std::filesystem::temp_directory_path() / ("slidetool-build-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto json = dir / "in.json";
+  const auto out = dir / "out";
+  const auto err = dir / "err";
+  const struct {
+    std::string text;
+    int rc;
+    const char* message;  // in what the tool prints
+  } cases[] = {
+      {"", 2, "in.json: not JSON: parse error at line 1, column 1"},
+      {R"({"file": "slide", "sections": [)", 2, "in.json: not JSON: parse error at line 1"},
+      {"{\"file\": \"slide\",\n \"sections\": [}]}", 2, "not JSON: parse error at line 2, column 15"},
+      {R"({"file": "slide", "sections": []} x)", 2, "not JSON: parse error"},
+      {"{\"file\": \"\xFF\"}", 2, "not JSON: parse error"},
+      {R"({"file": "\ud800"})", 2, "not JSON: parse error"},
+      {R"({"file": "slide", "sections": [], "x": 1e400})", 2, "in.json: not JSON: number overflow parsing '1e400'"},
+      {R"([1, 2])", 1, "in.json: $: object expected"},
+      {R"({"file": "slide", "sections": [{"tag": 2, "panel": {"x": 1.5}}]})", 1,
+       "in.json: $.sections[0].panel.x: integer in"},
+  };
+  const std::string tool = MV_SLIDE_TOOL;
+  for (const auto& c : cases) {
+    std::ofstream(json, std::ios::binary) << c.text;
+    std::filesystem::remove(out);
+    const int status = std::system((tool + " build " + json.string() + " " + out.string() + " 2>" + err.string()).c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << c.text;
+    EXPECT_EQ(WEXITSTATUS(status), c.rc) << c.text;
+    const std::string printed = ReadFile(err);
+    EXPECT_NE(printed.find(c.message), std::string::npos) << c.text << "\nprinted: " << printed;
+    EXPECT_EQ(printed.find("json.exception"), std::string::npos) << printed;
+    EXPECT_FALSE(std::filesystem::exists(out)) << c.text;
+  }
+  const int status = std::system((tool + " build " + (dir / "absent.json").string() + " " + out.string() + " 2>/dev/null").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(SlideTool, CommandLineRoundTrip) {
@@ -447,10 +589,10 @@ TEST(SlideTool, SlideSavedByThePlayerRoundTripsWithoutFaults) {
   EXPECT_TRUE(warnings.empty());
   EXPECT_EQ(RoundTrip(slide), slide);
   const auto d = slidetool::Dump(slide);
-  const auto& sections = d.doc.Find("sections")->Items();
+  const Document& sections = d.doc.at("sections");
   ASSERT_EQ(sections.size(), 7u);
-  EXPECT_EQ(sections[0].Find("currentIndex")->AsInt(0, 10), 8);
-  EXPECT_EQ(sections[2].Find("records")->Items()[0].Find("effect")->AsInt(0, 30), 13);
+  EXPECT_EQ(sections[0].at("currentIndex"), 8);
+  EXPECT_EQ(sections[2].at("records")[0].at("effect"), 13);
   seqtest::TheShow().postProcess.ClearActiveList();
   seqtest::TheShow().postProcess.SyncRecords();
   seqtest::TheShow().skyBox.LoadSkyBox(0);

@@ -16,10 +16,10 @@ namespace {
 // Field visitors: one description of each key's members serves both ways.
 struct ToJson {
   Value& obj;
-  void I(const char* name, std::int32_t& v) { obj.Set(name, Value::Int(v)); }
-  void F(const char* name, float& v) { obj.Set(name, Value::Float(v)); }
-  void Is(const char* name, std::int32_t* v, std::size_t n) { obj.Set(name, Ints(v, n)); }
-  void Fs(const char* name, float* v, std::size_t n) { obj.Set(name, Floats(v, n)); }
+  void I(const char* name, std::int32_t& v) { obj[name] = v; }
+  void F(const char* name, float& v) { obj[name] = Float(v); }
+  void Is(const char* name, std::int32_t* v, std::size_t n) { obj[name] = Ints(v, n); }
+  void Fs(const char* name, float* v, std::size_t n) { obj[name] = Floats(v, n); }
 };
 
 struct FromJson {
@@ -101,10 +101,10 @@ void Visit(MeshKey& k, V& v) {
   v.I("reserved", k.reserved);
   v.I("duration", k.duration);
   if constexpr (std::is_same_v<V, ToJson>) {
-    Value params = Value::Object();
+    Value params = Value::object();
     ToJson inner{params};
     Visit(k.params, inner);
-    v.obj.Set("params", std::move(params));
+    v.obj["params"] = std::move(params);
   } else {
     FromJson inner{Member(v.obj, "params", v.path), v.path + ".params"};
     Visit(k.params, inner);
@@ -143,16 +143,16 @@ bool DumpKeys(Reader& r, std::int32_t count, int keyBytes, bool (*read)(std::ist
       return r.Truncated(at, static_cast<std::size_t>(keyBytes), what + " key " + std::to_string(k));
     auto key = std::make_unique<Key>();
     if (!read(r.in, *key)) return r.Truncated(at, static_cast<std::size_t>(keyBytes), what + " key " + std::to_string(k));
-    Value v = Value::Object();
+    Value v = Value::object();
     ToJson out{v};
     Visit(*key, out);
-    keys.Push(std::move(v));
+    keys.push_back(std::move(v));
   }
   return true;
 }
 
 template <class Key>
-void BuildKeys(const std::vector<Value>& keys, void (*write)(std::ostream&, const Key&), std::ostream& out,
+void BuildKeys(const Array& keys, void (*write)(std::ostream&, const Key&), std::ostream& out,
                const std::string& path) {
   for (std::size_t k = 0; k < keys.size(); ++k) {
     auto key = std::make_unique<Key>();
@@ -166,8 +166,8 @@ bool DumpTimeLine(Reader& r, std::int32_t kind, Value& timeline, const std::stri
   const std::size_t at = r.Pos();
   std::int32_t count = 0;
   if (!mv::format::ReadKeyCount(r.in, count)) return r.Truncated(at, 4, what + " key count");
-  timeline.Set("keyCount", Value::Int(count));
-  Value keys = Value::Array();
+  timeline["keyCount"] = count;
+  Value keys = Value::array();
   bool ok = true;
   switch (kind) {
     case OBJ_LIGHT: ok = DumpKeys<LightKey>(r, count, kLightKeyBytes, mv::format::ReadLightKey, keys, what); break;
@@ -182,7 +182,7 @@ bool DumpTimeLine(Reader& r, std::int32_t kind, Value& timeline, const std::stri
     default: ok = DumpKeys<MeshKey>(r, count, kMeshKeyBytes, mv::format::ReadMeshKey, keys, what); break;
   }
   if (!ok) return false;
-  timeline.Set("keys", std::move(keys));
+  timeline["keys"] = std::move(keys);
   return true;
 }
 
@@ -210,10 +210,10 @@ bool DumpSceneSection(Reader& r, Value& s) {
   const std::size_t at = r.Pos();
   std::int32_t count = 0;
   if (!mv::io::ReadI32(r.in, count)) return r.Truncated(at, 4, "object count");
-  s.Set("objectCount", Value::Int(count));
+  s["objectCount"] = count;
   if (count < mv::scene::kFixedRoleCount)
     r.Fault(at, "object count " + std::to_string(count) + " out of range (the light, camera and sky box are missing)");
-  Value objects = Value::Array();
+  Value objects = Value::array();
   for (std::int32_t i = 0; i < count; ++i) {
     const std::string what = "object " + std::to_string(i);
     const std::size_t start = r.Pos();
@@ -233,26 +233,26 @@ bool DumpSceneSection(Reader& r, Value& s) {
                          std::to_string(mv::scene::FixedRoleKind(i)) + " must stand");
     if (record->parent < -1 || record->parent >= count)
       r.Warn(start + 4, what + ": parent " + std::to_string(record->parent) + " is not an object");
-    Value o = Value::Object();
-    o.Set("kind", Value::Int(record->kind));
-    o.Set("parent", Value::Int(record->parent));
-    if (mv::scene::RecordHasCatalogIndex(record->kind)) o.Set("catalogIndex", Value::Int(record->catalogIndex));
+    Value o = Value::object();
+    o["kind"] = record->kind;
+    o["parent"] = record->parent;
+    if (mv::scene::RecordHasCatalogIndex(record->kind)) o["catalogIndex"] = record->catalogIndex;
     if (mv::scene::RecordHasText(record->kind)) {
-      o.Set("text", DumpFixed16(record->text, kNameLength));
-      o.Set("font", DumpFixed16(record->font, kFontLength));
+      o["text"] = DumpFixed16(record->text, kNameLength);
+      o["font"] = DumpFixed16(record->font, kFontLength);
     }
     // The reader keeps text and font terminated; a record it would change
     // travels raw as well, so the file comes back as it was.
     std::ostringstream again;
     mv::scene::WriteSceneRecordHeader(again, *record);
     const std::string_view original = r.Bytes(start, end);
-    if (again.str() != original) o.Set("recordRaw", Value::String(ToHex(original)));
-    Value timeline = Value::Object();
+    if (again.str() != original) o["recordRaw"] = ToHex(original);
+    Value timeline = Value::object();
     if (!DumpTimeLine(r, record->kind, timeline, what + " timeline")) return false;
-    o.Set("timeline", std::move(timeline));
-    objects.Push(std::move(o));
+    o["timeline"] = std::move(timeline);
+    objects.push_back(std::move(o));
   }
-  s.Set("objects", std::move(objects));
+  s["objects"] = std::move(objects);
   return true;
 }
 

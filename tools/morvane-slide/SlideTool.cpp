@@ -1,10 +1,14 @@
 #include "SlideTool.h"
 
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 
 #include "SlideToolInternal.h"
 #include "audio/SoundManager.h"
@@ -61,18 +65,30 @@ void Reader::CheckBoolByte(std::size_t offset, std::uint8_t b, const std::string
 }
 
 const Value& Member(const Value& obj, const char* key, const std::string& path) {
-  if (!obj.IsObject()) throw BuildError(path + ": object expected");
-  const Value* v = obj.Find(key);
-  if (!v) throw BuildError(path + ": member \"" + key + "\" missing");
-  return *v;
+  if (!obj.is_object()) throw BuildError(path + ": object expected");
+  const auto it = obj.find(key);
+  if (it == obj.end()) throw BuildError(path + ": member \"" + key + "\" missing");
+  return *it;
 }
 
-const Value* Optional(const Value& obj, const char* key) { return obj.Find(key); }
+const Value* Optional(const Value& obj, const char* key) {
+  if (!obj.is_object()) return nullptr;
+  const auto it = obj.find(key);
+  return it == obj.end() ? nullptr : &*it;
+}
 
 std::int64_t GetInt(const Value& v, std::int64_t lo, std::int64_t hi, const std::string& path) {
-  const auto i = v.AsInt(lo, hi);
-  if (!i) throw BuildError(path + ": integer in " + std::to_string(lo) + ".." + std::to_string(hi) + " expected");
-  return *i;
+  // The parser keeps non-negative literals unsigned and fractions as doubles;
+  // a fraction or an exponent is no integer here, whatever its value.
+  if (v.is_number_unsigned()) {
+    const auto u = v.get<std::uint64_t>();
+    if (hi >= 0 && u <= static_cast<std::uint64_t>(hi) && (lo <= 0 || u >= static_cast<std::uint64_t>(lo)))
+      return static_cast<std::int64_t>(u);
+  } else if (v.is_number_integer()) {
+    const auto i = v.get<std::int64_t>();
+    if (i >= lo && i <= hi) return i;
+  }
+  throw BuildError(path + ": integer in " + std::to_string(lo) + ".." + std::to_string(hi) + " expected");
 }
 
 std::int32_t GetI32(const Value& obj, const char* key, const std::string& path) {
@@ -88,15 +104,27 @@ std::uint8_t GetU8(const Value& obj, const char* key, const std::string& path) {
 }
 
 float GetFloat(const Value& v, const std::string& path) {
-  const auto f = v.AsFloat();
-  if (!f) throw BuildError(path + ": float expected (a number, or \"0x\" and 8 hex digits)");
-  return *f;
+  if (v.is_string()) {
+    const std::string& s = v.get_ref<const std::string&>();
+    std::uint32_t bits = 0;
+    if (s.size() == 10 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') &&
+        s.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos &&
+        std::from_chars(s.data() + 2, s.data() + s.size(), bits, 16).ec == std::errc())
+      return std::bit_cast<float>(bits);
+  } else if (v.is_number()) {
+    // Narrowing rounds to nearest (IEEE floats); what rounds to infinity is
+    // beyond a float. A dump prints FLT_MAX as 3.4028235e+38, above it.
+    static_assert(std::numeric_limits<float>::is_iec559);
+    const float f = static_cast<float>(v.get<double>());
+    if (std::isfinite(f)) return f;
+  }
+  throw BuildError(path + ": float expected (a number, or \"0x\" and 8 hex digits)");
 }
 
-const std::vector<Value>& GetArray(const Value& obj, const char* key, const std::string& path) {
+const Array& GetArray(const Value& obj, const char* key, const std::string& path) {
   const Value& v = Member(obj, key, path);
-  if (!v.IsArray()) throw BuildError(path + "." + key + ": array expected");
-  return v.Items();
+  if (!v.is_array()) throw BuildError(path + "." + key + ": array expected");
+  return v.get_ref<const Array&>();
 }
 
 void GetFloats(const Value& obj, const char* key, float* out, std::size_t n, const std::string& path) {
@@ -116,19 +144,38 @@ void GetI32s(const Value& obj, const char* key, std::int32_t* out, std::size_t n
 std::string GetHex(const Value& obj, const char* key, const std::string& path) {
   const Value& v = Member(obj, key, path);
   std::string bytes;
-  if (!v.IsString() || !FromHex(v.Text(), bytes)) throw BuildError(path + "." + key + ": hex string expected");
+  if (!v.is_string() || !FromHex(v.get_ref<const std::string&>(), bytes))
+    throw BuildError(path + "." + key + ": hex string expected");
   return bytes;
 }
 
+Value Float(float f) {
+  const auto bits = std::bit_cast<std::uint32_t>(f);
+  if (!std::isfinite(f)) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", bits);
+    return buf;
+  }
+  // The float's shortest decimal held as a double prints briefly ("0.1", not
+  // 0.10000000149011612), but rounding twice can land on the next float
+  // (7.038531e-26 does): then the exact widening (doubles print round-trip).
+  char buf[32];
+  const auto end = std::to_chars(buf, buf + sizeof buf, f).ptr;
+  double brief = 0;
+  std::from_chars(buf, end, brief);
+  if (std::bit_cast<std::uint32_t>(static_cast<float>(brief)) == bits) return brief;
+  return static_cast<double>(f);
+}
+
 Value Floats(const float* v, std::size_t n) {
-  Value a = Value::Array();
-  for (std::size_t i = 0; i < n; ++i) a.Push(Value::Float(v[i]));
+  Value a = Value::array();
+  for (std::size_t i = 0; i < n; ++i) a.push_back(Float(v[i]));
   return a;
 }
 
 Value Ints(const std::int32_t* v, std::size_t n) {
-  Value a = Value::Array();
-  for (std::size_t i = 0; i < n; ++i) a.Push(Value::Int(v[i]));
+  Value a = Value::array();
+  for (std::size_t i = 0; i < n; ++i) a.push_back(v[i]);
   return a;
 }
 
@@ -142,17 +189,16 @@ Value DumpFixed16(const char16_t* s, std::size_t n) {
   const std::size_t len = mv::io::Length16(s, n);
   const std::u16string_view text(s, len);
   const std::string utf8 = mv::io::Utf16ToUtf8(text);
+  Value o = Value::object();
   if (len == n || mv::io::Utf8ToUtf16(utf8) != text) {
-    Value o = Value::Object();
-    o.Set("units", Value::String(UnitsHex(s, n)));
+    o["units"] = UnitsHex(s, n);
     return o;
   }
   std::size_t end = n;
   while (end > len + 1 && s[end - 1] == 0) --end;
-  if (end == len + 1) return Value::String(utf8);
-  Value o = Value::Object();
-  o.Set("text", Value::String(utf8));
-  o.Set("tail", Value::String(UnitsHex(s + len + 1, end - len - 1)));
+  if (end == len + 1) return utf8;
+  o["text"] = utf8;
+  o["tail"] = UnitsHex(s + len + 1, end - len - 1);
   return o;
 }
 
@@ -165,17 +211,17 @@ static void UnitsFromHex(const std::string& bytes, char16_t* s, std::size_t n, c
 
 void BuildFixed16(const Value& v, char16_t* s, std::size_t n, const std::string& path) {
   std::fill(s, s + n, u'\0');
-  if (v.IsObject() && v.Find("units")) {
+  if (Optional(v, "units")) {
     UnitsFromHex(GetHex(v, "units", path), s, n, path + ".units");
     return;
   }
-  const Value& textValue = v.IsObject() ? Member(v, "text", path) : v;
-  if (!textValue.IsString()) throw BuildError(path + ": text expected");
-  const std::u16string text = mv::io::Utf8ToUtf16(textValue.Text());
+  const Value& textValue = v.is_object() ? Member(v, "text", path) : v;
+  if (!textValue.is_string()) throw BuildError(path + (v.is_object() ? ".text" : "") + ": text expected");
+  const std::u16string text = mv::io::Utf8ToUtf16(textValue.get_ref<const std::string&>());
   if (text.size() >= n || text.find(u'\0') != std::u16string::npos)
     throw BuildError(path + ": text longer than " + std::to_string(n - 1) + " units");
   std::copy(text.begin(), text.end(), s);
-  if (v.IsObject() && v.Find("tail"))
+  if (Optional(v, "tail"))
     UnitsFromHex(GetHex(v, "tail", path), s + text.size() + 1, n - text.size() - 1, path + ".tail");
 }
 
@@ -184,11 +230,7 @@ bool DumpPanel(Reader& r, Value& section, const std::string& what) {
   mv::effects::PanelPrefsRecord p;
   if (!mv::effects::ReadPanelPrefs(r.in, p)) return r.Truncated(start, mv::effects::kPanelPrefsSize, what + " panel preferences");
   r.CheckBoolByte(start + 8, p.minimized, what + " panel minimized");
-  Value v = Value::Object();
-  v.Set("x", Value::Int(p.x));
-  v.Set("y", Value::Int(p.y));
-  v.Set("minimized", Value::Int(p.minimized));
-  section.Set("panel", std::move(v));
+  section["panel"] = Value::object({{"x", p.x}, {"y", p.y}, {"minimized", p.minimized}});
   return true;
 }
 
@@ -217,11 +259,11 @@ bool DumpSkyBox(Reader& r, Value& s) {
   if (f.currentIndex < 0 || f.currentIndex >= SkyBoxManager::kSkyBoxCount)
     r.Fault(start, "sky box index " + std::to_string(f.currentIndex) + " out of range (0..8)");
   r.CheckBoolByte(start + 4, f.enabled, "sky box enabled");
-  s.Set("currentIndex", Value::Int(f.currentIndex));
-  s.Set("enabled", Value::Int(f.enabled));
-  s.Set("scale", Floats(f.scale.data(), 3));
-  s.Set("rotation", Floats(f.rotation.data(), 3));
-  s.Set("rotationSpeed", Floats(f.rotationSpeed.data(), 3));
+  s["currentIndex"] = f.currentIndex;
+  s["enabled"] = f.enabled;
+  s["scale"] = Floats(f.scale.data(), 3);
+  s["rotation"] = Floats(f.rotation.data(), 3);
+  s["rotationSpeed"] = Floats(f.rotationSpeed.data(), 3);
   return true;
 }
 
@@ -243,14 +285,14 @@ bool DumpPostProcess(Reader& r, Value& s) {
   const std::size_t start = r.Pos();
   std::int32_t count = 0;
   if (!mv::io::ReadI32(r.in, count)) return r.Truncated(start, 4, "post-process entry count");
-  s.Set("entryCount", Value::Int(count));
+  s["entryCount"] = count;
   if (count == mv::effects::kMaxStoredEntries + 1) {
     r.Warn(start, "post-process entry count 21: a 20-effect chain stored without its records");
   } else if (count < 0 || count > mv::effects::kMaxStoredEntries) {
     r.Fault(start, "post-process entry count " + std::to_string(count) + " out of range (0..21)");
   }
   if (!mv::effects::ChainCountHasRecords(count)) return true;
-  Value records = Value::Array();
+  Value records = Value::array();
   for (std::int32_t k = 0; k < count; ++k) {
     const std::size_t at = r.Pos();
     mv::effects::ChainRecord c;
@@ -266,15 +308,15 @@ bool DumpPostProcess(Reader& r, Value& s) {
       r.Fault(at + 4, "chain record " + std::to_string(k) + ": parameter slot " + std::to_string(c.parameterSlot) +
                           " out of range (0..19)");
     }
-    Value v = Value::Object();
-    v.Set("effect", Value::Int(c.effectIndex));
-    v.Set("slot", Value::Int(c.parameterSlot));
-    v.Set("parameter0", Floats(c.parameters[0].data(), 4));
-    v.Set("parameter1", Floats(c.parameters[1].data(), 4));
-    v.Set("instanceRef", Value::Int(c.instanceRef));
-    records.Push(std::move(v));
+    Value v = Value::object();
+    v["effect"] = c.effectIndex;
+    v["slot"] = c.parameterSlot;
+    v["parameter0"] = Floats(c.parameters[0].data(), 4);
+    v["parameter1"] = Floats(c.parameters[1].data(), 4);
+    v["instanceRef"] = c.instanceRef;
+    records.push_back(std::move(v));
   }
-  s.Set("records", std::move(records));
+  s["records"] = std::move(records);
   return true;
 }
 
@@ -295,7 +337,7 @@ void BuildPostProcess(const Value& s, std::ostream& out, const std::string& path
       c.instanceRef = GetU32(items[k], "instanceRef", p);
       section.records.push_back(c);
     }
-  } else if (const Value* rec = Optional(s, "records"); rec && !(rec->IsArray() && rec->Items().empty())) {
+  } else if (const Value* rec = Optional(s, "records"); rec && !(rec->is_array() && rec->empty())) {
     throw BuildError(path + ".records: no records follow an entry count outside 1..20");
   }
   mv::effects::WritePostProcessSection(out, section);
@@ -317,12 +359,12 @@ bool DumpSound(Reader& r, Value& s) {
   const bool plain = length < all.size() && all.find_first_not_of('\0', length) == std::string_view::npos &&
                      mv::io::IsValidUtf8(all.substr(0, length));
   if (plain)
-    s.Set("track", Value::String(std::string(all.substr(0, length))));
+    s["track"] = std::string(all.substr(0, length));
   else
-    s.Set("trackRaw", Value::String(ToHex(all)));
+    s["trackRaw"] = ToHex(all);
   r.CheckBoolByte(start + mv::audio::SoundSection::kTrackPathSize, section.enabled, "sound enabled");
-  s.Set("enabled", Value::Int(section.enabled));
-  s.Set("volume", Value::Int(section.volume));
+  s["enabled"] = section.enabled;
+  s["volume"] = section.volume;
   return true;
 }
 
@@ -336,9 +378,9 @@ void BuildSound(const Value& s, std::ostream& out, const std::string& path) {
     std::memcpy(section.trackPath, bytes.data(), bytes.size());
   } else {
     const Value& track = Member(s, "track", path);
-    if (!track.IsString() || track.Text().size() >= sizeof section.trackPath)
+    if (!track.is_string() || track.get_ref<const std::string&>().size() >= sizeof section.trackPath)
       throw BuildError(path + ".track: a string shorter than " + std::to_string(sizeof section.trackPath) + " bytes expected");
-    mv::io::CopyToFixed(section.trackPath, sizeof section.trackPath, track.Text());
+    mv::io::CopyToFixed(section.trackPath, sizeof section.trackPath, track.get_ref<const std::string&>());
   }
   section.enabled = GetU8(s, "enabled", path);
   section.volume = GetI32(s, "volume", path);
@@ -366,12 +408,12 @@ constexpr SectionCodec kSlideSections[] = {
 
 void SetTrailing(Reader& r, Value& doc, std::size_t from) {
   const auto rest = r.Rest(from);
-  if (!rest.empty()) doc.Set("trailing", Value::String(ToHex(rest)));
+  if (!rest.empty()) doc["trailing"] = ToHex(rest);
 }
 
 void DumpSlide(Reader& r, Value& doc) {
-  doc.Set("file", Value::String("slide"));
-  Value sections = Value::Array();
+  doc["file"] = "slide";
+  Value sections = Value::array();
   std::size_t end = 0;
   for (std::size_t i = 0; i < std::size(kSlideSections); ++i) {
     const SectionCodec& c = kSlideSections[i];
@@ -394,23 +436,23 @@ void DumpSlide(Reader& r, Value& doc) {
       break;
     }
     const std::size_t body = r.Pos();
-    Value s = Value::Object();
-    s.Set("tag", Value::Int(tag));
-    s.Set("section", Value::String(c.name));
+    Value s = Value::object();
+    s["tag"] = tag;
+    s["section"] = c.name;
     if (!c.dump(r, s)) {
       // Past a fault nothing is parsed: the section's bytes travel raw.
-      Value raw = Value::Object();
-      raw.Set("tag", Value::Int(tag));
-      raw.Set("section", Value::String(c.name));
-      raw.Set("raw", Value::String(ToHex(r.Rest(body))));
-      sections.Push(std::move(raw));
-      doc.Set("sections", std::move(sections));
+      Value raw = Value::object();
+      raw["tag"] = tag;
+      raw["section"] = c.name;
+      raw["raw"] = ToHex(r.Rest(body));
+      sections.push_back(std::move(raw));
+      doc["sections"] = std::move(sections);
       return;
     }
-    sections.Push(std::move(s));
+    sections.push_back(std::move(s));
     end = r.Pos();
   }
-  doc.Set("sections", std::move(sections));
+  doc["sections"] = std::move(sections);
   if (end < r.Size()) r.Warn(end, std::to_string(r.Size() - end) + " bytes after the last section");
   SetTrailing(r, doc, end);
 }
@@ -438,17 +480,17 @@ void BuildSlide(const Value& doc, std::ostream& out) {
 // ------------------------------------------------------------------ sequence
 
 void DumpSequence(Reader& r, Value& doc) {
-  doc.Set("file", Value::String("sequence"));
+  doc["file"] = "sequence";
   std::int32_t tag = 0;
   mv::io::ReadI32(r.in, tag);
-  doc.Set("tag", Value::Int(tag));
+  doc["tag"] = tag;
   std::size_t end = r.Pos();
-  Value body = Value::Object();
+  Value body = Value::object();
   if (!DumpPanel(r, body, "sequence")) {
     SetTrailing(r, doc, end);
     return;
   }
-  doc.Set("panel", *body.Find("panel"));
+  doc["panel"] = std::move(body["panel"]);
   end = r.Pos();
   std::int32_t count = 0;
   if (!mv::io::ReadI32(r.in, count)) {
@@ -456,11 +498,11 @@ void DumpSequence(Reader& r, Value& doc) {
     SetTrailing(r, doc, end);
     return;
   }
-  doc.Set("count", Value::Int(count));
+  doc["count"] = count;
   if (count < 0) r.Fault(end, "slide count " + std::to_string(count) + " out of range");
   if (count > 10) r.Warn(end, "slide count " + std::to_string(count) + " above 10");
   end = r.Pos();
-  Value slides = Value::Array();
+  Value slides = Value::array();
   for (std::int32_t k = 0; k < count; ++k) {
     const std::size_t at = r.Pos();
     if (r.Size() - at < SlideRecord::kSize) {
@@ -471,15 +513,15 @@ void DumpSequence(Reader& r, Value& doc) {
     mv::seq::ReadSlideRecord(r.in, rec);
     if (rec.reserved != 0) r.Warn(at, "slide record " + std::to_string(k) + ": reserved word not 0");
     if (rec.durationMs < 0) r.Warn(at + 8, "slide record " + std::to_string(k) + ": negative duration");
-    Value v = Value::Object();
-    v.Set("reserved", Value::Int(rec.reserved));
-    v.Set("number", Value::Int(rec.number));
-    v.Set("duration", Value::Int(rec.durationMs));
-    v.Set("path", DumpFixed16(rec.path, SlideRecord::kPathUnits));
-    slides.Push(std::move(v));
+    Value v = Value::object();
+    v["reserved"] = rec.reserved;
+    v["number"] = rec.number;
+    v["duration"] = rec.durationMs;
+    v["path"] = DumpFixed16(rec.path, SlideRecord::kPathUnits);
+    slides.push_back(std::move(v));
     end = r.Pos();
   }
-  doc.Set("slides", std::move(slides));
+  doc["slides"] = std::move(slides);
   if (end < r.Size() && r.problems.empty()) r.Warn(end, std::to_string(r.Size() - end) + " bytes after the last slide");
   SetTrailing(r, doc, end);
 }
@@ -492,10 +534,10 @@ void BuildSequence(const Value& doc, std::ostream& out) {
   mv::io::WriteI32(out, GetI32(doc, "count", "$"));
   const Value* slides = Optional(doc, "slides");
   if (!slides) return;
-  if (!slides->IsArray()) throw BuildError("$.slides: array expected");
-  for (std::size_t k = 0; k < slides->Items().size(); ++k) {
+  if (!slides->is_array()) throw BuildError("$.slides: array expected");
+  for (std::size_t k = 0; k < slides->size(); ++k) {
     const std::string path = "$.slides[" + std::to_string(k) + "]";
-    const Value& v = slides->Items()[k];
+    const Value& v = (*slides)[k];
     SlideRecord rec;
     rec.reserved = GetU32(v, "reserved", path);
     rec.number = GetU32(v, "number", path);
@@ -510,7 +552,7 @@ void BuildSequence(const Value& doc, std::ostream& out) {
 DumpResult Dump(std::string_view bytes) {
   Reader r(bytes);
   DumpResult result;
-  result.doc = Value::Object();
+  result.doc = Value::object();
   std::int32_t first = -1;
   if (bytes.size() >= 4) {
     std::istringstream peek(std::string(bytes.substr(0, 4)));
@@ -526,13 +568,13 @@ DumpResult Dump(std::string_view bytes) {
 }
 
 
-bool Build(const mvjson::Value& doc, std::string& out, std::string& error) {
+bool Build(const Document& doc, std::string& out, std::string& error) {
   std::ostringstream os(std::ios::out | std::ios::binary);
   try {
     const Value& file = Member(doc, "file", "$");
-    if (file.IsString() && file.Text() == "sequence") {
+    if (file == "sequence") {
       BuildSequence(doc, os);
-    } else if (file.IsString() && file.Text() == "slide") {
+    } else if (file == "slide") {
       BuildSlide(doc, os);
     } else {
       throw BuildError("$.file: \"slide\" or \"sequence\" expected");
@@ -547,6 +589,22 @@ bool Build(const mvjson::Value& doc, std::string& out, std::string& error) {
   }
   out = os.str();
   return true;
+}
+
+std::string ToText(const Document& doc) { return doc.dump(2) + "\n"; }
+
+std::optional<Document> Parse(std::string_view text, std::string& error) {
+  try {
+    return Document::parse(text);
+  } catch (const Document::exception& e) {
+    // A parse_error, or out_of_range for a number beyond a double. The
+    // library's "[json.exception.parse_error.101] " prefix means nothing to a user.
+    std::string what = e.what();
+    const auto close = what.find("] ");
+    if (what.rfind("[json.exception.", 0) == 0 && close != std::string::npos) what.erase(0, close + 2);
+    error = std::move(what);
+    return std::nullopt;
+  }
 }
 
 namespace {
@@ -566,9 +624,7 @@ int Usage() {
   return 2;
 }
 
-}  // namespace
-
-int Main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string command = argv[1];
   if (command == "dump" || command == "check") {
@@ -578,21 +634,18 @@ int Main(int argc, char** argv) {
       std::fprintf(stderr, "morvane-slide: cannot read %s\n", argv[2]);
       return 2;
     }
-    const DumpResult d = Dump(bytes);
-    if (command == "dump") {
-      std::fputs(mvjson::Write(d.doc).c_str(), stdout);
-      for (const auto& p : d.problems)
-        std::fprintf(stderr, "%s at offset %zu: %s\n", p.fault ? "fault" : "warning", p.offset, p.reason.c_str());
-      return 0;
-    }
+    // Both commands report what the player does with the file: the dump's
+    // own parse only decides what travels as raw bytes.
     std::vector<Problem> warnings;
     const std::optional<Problem> fault = Check(bytes, &warnings);
     for (const auto& p : warnings)
       std::fprintf(stderr, "%s: warning at offset %zu: %s\n", argv[2], p.offset, p.reason.c_str());
-    if (fault) {
-      std::fprintf(stderr, "%s: fault at offset %zu: %s\n", argv[2], fault->offset, fault->reason.c_str());
-      return 1;
+    if (fault) std::fprintf(stderr, "%s: fault at offset %zu: %s\n", argv[2], fault->offset, fault->reason.c_str());
+    if (command == "dump") {
+      std::fputs(ToText(Dump(bytes).doc).c_str(), stdout);
+      return 0;
     }
+    if (fault) return 1;
     std::printf("%s: ok (%zu bytes)\n", argv[2], bytes.size());
     return 0;
   }
@@ -603,13 +656,13 @@ int Main(int argc, char** argv) {
       std::fprintf(stderr, "morvane-slide: cannot read %s\n", argv[2]);
       return 2;
     }
-    mvjson::ParseError perr;
-    const auto doc = mvjson::Parse(text, &perr);
+    std::string error;
+    const auto doc = Parse(text, error);
     if (!doc) {
-      std::fprintf(stderr, "%s: JSON error at offset %zu: %s\n", argv[2], perr.offset, perr.message.c_str());
-      return 1;
+      std::fprintf(stderr, "%s: not JSON: %s\n", argv[2], error.c_str());
+      return 2;
     }
-    std::string bytes, error;
+    std::string bytes;
     if (!Build(*doc, bytes, error)) {
       std::fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
       return 1;
@@ -624,6 +677,18 @@ int Main(int argc, char** argv) {
     return 0;
   }
   return Usage();
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  // The JSON library reports by exceptions; none may end the program unexplained.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "morvane-slide: %s\n", e.what());
+    return 2;
+  }
 }
 
 }  // namespace slidetool

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Json.h"
+#include <nlohmann/json.hpp>
 
 // The document:
 //   {"file": "slide", "sections": [{"tag": 1, "section": "skybox", ...}, ...],
@@ -16,13 +16,17 @@
 //   {"file": "sequence", "tag": 7, "panel": {...}, "count": N,
 //    "slides": [{"reserved", "number", "duration", "path"}], "trailing": ...}
 // Each section holds its fields by name ("panel": {"x", "y", "minimized"},
-// keys of the object timelines, chain records...). Floats are decimal with
-// nine significant digits, or "0x" and their bits when not finite. Fixed
-// UTF-16 arrays are their text, or {"text", "tail"} when units follow the
-// terminator, or {"units"} when they hold no plain text. A section that
-// could not be parsed carries "raw" bytes (everything after its tag), and
-// "trailing" holds the bytes after the last parsed part.
+// keys of the object timelines, chain records, the sound section's "track",
+// "enabled" and "volume"...). Floats are numbers that read back as the same
+// float, or "0x" and their bits when not finite. Fixed UTF-16 arrays are
+// their text, or {"text", "tail"} when units follow the terminator, or
+// {"units"} when they hold no plain text. A section that could not be parsed
+// carries "raw" bytes (everything after its tag), and "trailing" holds the
+// bytes after the last parsed part.
 namespace slidetool {
+
+// Ordered so that a dump lists members in file order, as they are edited.
+using Document = nlohmann::ordered_json;
 
 struct Problem {
   std::size_t offset = 0;  // byte offset in the file
@@ -31,7 +35,7 @@ struct Problem {
 };
 
 struct DumpResult {
-  mvjson::Value doc;
+  Document doc;
   std::vector<Problem> problems;  // in file order
 };
 
@@ -46,7 +50,15 @@ std::optional<Problem> Check(std::string_view bytes, std::vector<Problem>* warni
 
 // Writes the file a document describes. False with a message naming the
 // offending member when the document does not describe a file.
-bool Build(const mvjson::Value& doc, std::string& out, std::string& error);
+bool Build(const Document& doc, std::string& out, std::string& error);
+
+// The text of a document as `dump` prints it (two-space indents). Throws
+// Document::type_error on a string that is not UTF-8, which Dump never makes.
+std::string ToText(const Document& doc);
+// A document from JSON text; nothing, with the reason (the line and column
+// of a syntax error), when the text is not JSON or holds a number beyond a
+// double. Never throws for bad text.
+std::optional<Document> Parse(std::string_view text, std::string& error);
 
 // The command line: dump FILE | check FILE | build JSON OUT.
 int Main(int argc, char** argv);

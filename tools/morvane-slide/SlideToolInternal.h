@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "Json.h"
 #include "SlideTool.h"
 
 namespace slidetool::detail {
 
-using mvjson::Value;
+using Value = Document;
+using Array = Document::array_t;
 
 // A document that does not describe a file; the message names the member.
 struct BuildError : std::runtime_error {
@@ -54,9 +54,12 @@ std::uint8_t GetU8(const Value& obj, const char* key, const std::string& path);
 float GetFloat(const Value& v, const std::string& path);
 void GetFloats(const Value& obj, const char* key, float* out, std::size_t n, const std::string& path);
 void GetI32s(const Value& obj, const char* key, std::int32_t* out, std::size_t n, const std::string& path);
-const std::vector<Value>& GetArray(const Value& obj, const char* key, const std::string& path);
+const Array& GetArray(const Value& obj, const char* key, const std::string& path);
 std::string GetHex(const Value& obj, const char* key, const std::string& path);
 
+// A finite float as the double that prints shortest and narrows back to
+// it; any other as a string of its bits ("0x7FC00000").
+Value Float(float f);
 Value Floats(const float* v, std::size_t n);
 Value Ints(const std::int32_t* v, std::size_t n);
 
