@@ -13,15 +13,12 @@ MetaballField::MetaballField()
               std::chrono::steady_clock::now().time_since_epoch())
               .count())) {}
 
-MetaballField::MetaballField(std::uint32_t seed) : m_seed(seed) {
+MetaballField::MetaballField(std::uint32_t seed) : m_random(seed) {
   m_cubeList.reserve(32);
   for (int i = 0; i < kBallCount; ++i) NewTarget(i);
 }
 
-int MetaballField::NextRandom() {
-  m_seed = m_seed * 214013u + 2531011u;
-  return static_cast<int>((m_seed >> 16) & 0x7FFF);
-}
+int MetaballField::NextRandom() { return m_random.Next(); }
 
 void MetaballField::NewTarget(int i) {
   auto& b = m_balls[static_cast<std::size_t>(i)];

@@ -10,6 +10,8 @@
 
 #include <glm/vec3.hpp>
 
+#include "effects/CRuntimeRandom.h"
+
 struct MetaBall {
   glm::vec3 position{0.0f};
   glm::vec3 velocity{0.0f};
@@ -113,7 +115,7 @@ class MetaballField {
   std::vector<MetaballVertex> m_vertices;
   std::vector<std::uint32_t> m_indices;
   int m_cubesVisited = 0;
-  std::uint32_t m_seed = 1;
+  CRuntimeRandom m_random;
 };
 
 extern MetaballField g_MetaballField;
