@@ -1,9 +1,17 @@
 #include "effects/PostProcessManager.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <utility>
 
+#include "effects/RenderTargetChain.h"
+#include "framework/MediaSearch.h"
 #include "io/BinaryIO.h"
+#include "io/Log.h"
 #include "io/ReadNotes.h"
+#include "io/Utf16.h"
 
 namespace {
 
@@ -66,7 +74,11 @@ std::vector<int> PostProcessManager::CombinationRows(PostProcessCombination c) {
   return {};
 }
 
-void PostProcessManager::ReleaseEffects() { m_effects.fill(PostProcessEffect{}); }
+void PostProcessManager::ReleaseEffects() {
+  m_effects.fill(PostProcessEffect{});
+  m_quadDeclaration.reset();
+  m_quadBuffer.reset();
+}
 
 const PostProcessInstance* PostProcessManager::GetListInstance(int item) const {
   if (item < 0 || item >= GetListCount()) return nullptr;
@@ -228,4 +240,230 @@ std::istream& PostProcessManager::Read(std::istream& in) {
   }
   m_bEnabled = true;
   return in;
+}
+
+// ---- the device side ------------------------------------------------------------
+
+namespace {
+
+const char* const kSourceNames[4] = {"g_txSrcColor", "g_txSrcNormal", "g_txSrcPosition", "g_txSrcVelocity"};
+const char* const kSceneNames[4] = {"g_txSceneColor", "g_txSceneNormal", "g_txScenePosition", "g_txSceneVelocity"};
+
+}  // namespace
+
+gfx::HRESULT PostProcessManager::LoadEffect(gfx::Device& device, int index) {
+  PostProcessEffect& e = m_effects[static_cast<std::size_t>(index)];
+  e = PostProcessEffect{};
+  std::filesystem::path path;
+  gfx::HRESULT hr = fw::FindMediaFile(std::u16string_view(EffectFile(index)), &path);
+  if (gfx::Failed(hr)) return hr;
+  std::string errors;
+  hr = device.CreateEffectFromFile(path.string(), &e.effect, &errors);
+  if (gfx::Failed(hr)) {
+    if (!errors.empty()) Log(errors + "\n");
+    return hr;
+  }
+  gfx::Effect& fx = *e.effect;
+  e.technique = fx.GetTechniqueByName("PostProcess");
+  e.sourceExtent = fx.GetParameterByName("g_vSrcExtent");
+  for (int t = 0; t < 4; ++t) {
+    e.sourceTextures[static_cast<std::size_t>(t)] = fx.GetParameterByName(kSourceNames[t]);
+    e.sceneTextures[static_cast<std::size_t>(t)] = fx.GetParameterByName(kSceneNames[t]);
+  }
+  gfx::TechniqueDesc desc;
+  if (!e.technique || gfx::Failed(fx.GetTechniqueDesc(e.technique, &desc))) return gfx::ERR_INVALIDCALL;
+  if (!fx.IsTechniqueValid(e.technique)) {
+    if (!errors.empty()) Log(errors + "\n");
+    return gfx::E_FAIL;
+  }
+  if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(e.technique, "nRenderTarget"))
+    fx.GetInt(a, &e.renderTarget);
+  for (int i = 0; i < 2; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    char name[32];
+    std::snprintf(name, sizeof name, "Parameter%d", i);
+    const char* text = nullptr;
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(e.technique, name);
+        a && gfx::Succeeded(fx.GetString(a, &text)) && text) {
+      e.parameterHandle[k] = fx.GetParameterByName(text);
+      e.parameterName[k] = mv::io::Utf8ToUtf16(mv::io::AnsiToUtf8(text));
+    }
+    std::snprintf(name, sizeof name, "Parameter%dDesc", i);
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(e.technique, name);
+        a && gfx::Succeeded(fx.GetString(a, &text)) && text)
+      e.parameterDesc[k] = mv::io::Utf8ToUtf16(mv::io::AnsiToUtf8(text));
+    std::snprintf(name, sizeof name, "Parameter%dSize", i);
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(e.technique, name)) fx.GetInt(a, &e.parameterSize[k]);
+    std::snprintf(name, sizeof name, "Parameter%dDef", i);
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(e.technique, name)) {
+      glm::vec4 v(0.0f);
+      if (gfx::Succeeded(fx.GetVector(a, &v))) e.parameterDefault[k] = {v.x, v.y, v.z, v.w};
+    }
+  }
+  return gfx::S_OK;
+}
+
+gfx::HRESULT PostProcessManager::OnCreateDevice(gfx::Device& device) {
+  const gfx::VertexElement quad[] = {{0, 0, gfx::VertexType::Float4, gfx::VertexUsage::PositionT, 0},
+                                     {0, 16, gfx::VertexType::Float2, gfx::VertexUsage::TexCoord, 0},
+                                     {0, 24, gfx::VertexType::Float2, gfx::VertexUsage::TexCoord, 1},
+                                     {0, 32, gfx::VertexType::Float3, gfx::VertexUsage::Normal, 0}};
+  gfx::HRESULT hr = device.CreateVertexDeclaration(quad, 4, &m_quadDeclaration);
+  if (gfx::Failed(hr)) return hr;
+  for (int i = 0; i < kEffectCount; ++i) {
+    hr = LoadEffect(device, i);
+    Log("Loading Fx : " + mv::io::Utf16ToUtf8(EffectFile(i)) + "...");
+    if (gfx::Failed(hr)) {
+      Log("Failed !\n");
+      return hr;
+    }
+    Log("Done.\n");
+  }
+  EmptyRecords();
+  m_entryCount = 0;
+  return gfx::S_OK;
+}
+
+gfx::HRESULT PostProcessManager::ResetEffect(int index, int width, int height) {
+  PostProcessEffect& e = m_effects[static_cast<std::size_t>(index)];
+  if (!e.effect || width <= 0 || height <= 0) return gfx::S_OK;
+  gfx::Effect& fx = *e.effect;
+  // Kernels are written in pixels; the shaders want texture units.
+  for (int p = 0;; ++p) {
+    const gfx::ParameterHandle target = fx.GetParameter(p);
+    if (!target) break;
+    const gfx::AnnotationHandle a = fx.GetAnnotationByName(target, "ConvertPixelsToTexels");
+    const char* sourceName = nullptr;
+    if (!a || gfx::Failed(fx.GetString(a, &sourceName)) || !sourceName) continue;
+    const gfx::ParameterHandle source = fx.GetParameterByName(sourceName);
+    gfx::ParameterDesc desc;
+    if (!source || gfx::Failed(fx.GetParameterDesc(source, &desc))) continue;
+    const std::size_t n = desc.bytes / 8;
+    if (n == 0) continue;
+    std::vector<glm::vec4> kernel(n, glm::vec4(0.0f));
+    fx.GetVectorArray(source, kernel.data(), n);
+    for (glm::vec4& k : kernel) {
+      k.x /= static_cast<float>(width);
+      k.y /= static_cast<float>(height);
+    }
+    fx.SetVectorArray(target, kernel.data(), n);
+  }
+  return gfx::S_OK;
+}
+
+gfx::HRESULT PostProcessManager::OnResetDevice(int width, int height) {
+  for (int i = 0; i < kEffectCount; ++i) {
+    const gfx::HRESULT hr = ResetEffect(i, width, height);
+    if (gfx::Failed(hr)) return hr;
+  }
+  return gfx::S_OK;
+}
+
+void PostProcessManager::OnLostDevice() { m_quadBuffer.reset(); }
+
+gfx::HRESULT PostProcessManager::PerformPostProcess(gfx::Device& device, const PostProcessFrame& frame,
+                                                    bool* performed) {
+  if (performed) *performed = false;
+  if (!m_bEnabled || m_entryCount < 2 || !frame.chains || !frame.parameterBlock) return gfx::S_OK;
+  if (performed) *performed = true;
+  const float w = static_cast<float>(frame.width), h = static_cast<float>(frame.height);
+  m_quad[0] = {-0.5f, -0.5f, 1.0f, 1.0f, 0, 0, 0, 0, 0, 0, 0};
+  m_quad[1] = {w - 0.5f, -0.5f, 1.0f, 1.0f, 1, 0, 1, 0, 0, 0, 0};
+  m_quad[2] = {-0.5f, h - 0.5f, 1.0f, 1.0f, 0, 1, 0, 1, 0, 0, 0};
+  m_quad[3] = {w - 0.5f, h - 0.5f, 1.0f, 1.0f, 1, 1, 1, 1, 0, 0, 0};
+  static_assert(sizeof(QuadVertex44) * 4 == 176);
+  gfx::HRESULT hr = device.CreateVertexBuffer(sizeof m_quad, gfx::USAGE_WRITEONLY | gfx::USAGE_DYNAMIC,
+                                              gfx::Pool::Default, &m_quadBuffer);
+  if (gfx::Failed(hr)) return hr;
+  void* data = nullptr;
+  if (gfx::Succeeded(m_quadBuffer->Lock(0, 0, &data, gfx::LOCK_DISCARD))) {
+    std::memcpy(data, m_quad.data(), sizeof m_quad);
+    m_quadBuffer->Unlock();
+  }
+  m_extentX = m_extentY = 1.0f;
+  for (int c = 0; c < 3; ++c) frame.chains[c].SetFirstRender(true);
+  for (int k = 0; k < m_entryCount && k < kRecordCount; ++k) {
+    const PostProcessInstance* instance = m_recordInstances[static_cast<std::size_t>(k)];
+    if (!instance || !IsEffectIndex(instance->effectIndex)) continue;
+    PostProcessEffect& e = m_effects[static_cast<std::size_t>(instance->effectIndex)];
+    if (!e.effect) continue;
+    // One effect that fails does not stop the chain.
+    PerformSinglePostProcess(device, frame, e, *instance);
+  }
+  m_quadBuffer.reset();
+  return gfx::S_OK;
+}
+
+gfx::HRESULT PostProcessManager::PerformSinglePostProcess(gfx::Device& device, const PostProcessFrame& frame,
+                                                          PostProcessEffect& e, const PostProcessInstance& instance) {
+  gfx::Effect& fx = *e.effect;
+  for (int t = 0; t < 3; ++t)
+    if (e.sceneTextures[static_cast<std::size_t>(t)])
+      fx.SetTexture(e.sceneTextures[static_cast<std::size_t>(t)], frame.sceneTextures[static_cast<std::size_t>(t)]);
+  const int slot = std::clamp(instance.parameterSlot, 0, kSlotCount - 1);
+  for (int i = 0; i < 2; ++i) {
+    if (!e.parameterHandle[static_cast<std::size_t>(i)]) continue;
+    const float* v = frame.parameterBlock + (2 * slot + i) * 4;
+    fx.SetVector(e.parameterHandle[static_cast<std::size_t>(i)], glm::vec4(v[0], v[1], v[2], v[3]));
+  }
+  if (gfx::Failed(device.BeginScene())) return gfx::S_OK;
+  fx.SetTechnique(e.technique);
+  device.SetVertexDeclaration(m_quadDeclaration);
+  unsigned passes = 0;
+  fx.Begin(&passes, 0);
+  const int target = std::clamp(e.renderTarget, 0, 2);
+  RenderTargetChain& chain = frame.chains[target];
+  for (unsigned p = 0; p < passes; ++p) {
+    bool changed = false;
+    if (m_quad[1].u0 != m_extentX) m_quad[1].u0 = m_quad[3].u0 = m_extentX, changed = true;
+    if (m_quad[2].v0 != m_extentY) m_quad[2].v0 = m_quad[3].v0 = m_extentY, changed = true;
+    float scaleX = 1.0f, scaleY = 1.0f;
+    const gfx::PassHandle pass = fx.GetPass(e.technique, static_cast<int>(p));
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(pass, "fScaleX")) fx.GetFloat(a, &scaleX);
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(pass, "fScaleY")) fx.GetFloat(a, &scaleY);
+    if (scaleX != 1.0f) {
+      for (int v : {1, 3}) m_quad[static_cast<std::size_t>(v)].x = (m_quad[static_cast<std::size_t>(v)].x + 0.5f) * scaleX - 0.5f;
+      changed = true;
+    }
+    if (scaleY != 1.0f) {
+      for (int v : {2, 3}) m_quad[static_cast<std::size_t>(v)].y = (m_quad[static_cast<std::size_t>(v)].y + 0.5f) * scaleY - 0.5f;
+      changed = true;
+    }
+    if (changed) {
+      void* data = nullptr;
+      if (gfx::Succeeded(m_quadBuffer->Lock(0, 0, &data, gfx::LOCK_DISCARD))) {
+        std::memcpy(data, m_quad.data(), sizeof m_quad);
+        m_quadBuffer->Unlock();
+      }
+    }
+    // The sources are drawn up to the extent before this pass: effects that
+    // sample around a pixel keep inside it.
+    if (e.sourceExtent) fx.SetVector(e.sourceExtent, glm::vec4(m_extentX, m_extentY, 0.0f, 0.0f));
+    m_extentX *= scaleX;
+    m_extentY *= scaleY;
+    for (int c = 0; c < 3; ++c) {
+      const gfx::ParameterHandle h = e.sourceTextures[static_cast<std::size_t>(c)];
+      if (!h) continue;
+      const RenderTargetChain& source = frame.chains[c];
+      fx.SetTexture(h, source.IsFirstRender() ? frame.sceneTextures[static_cast<std::size_t>(c)] : source.GetPrevTarget());
+    }
+    std::shared_ptr<gfx::Surface> surface;
+    if (!chain.GetNextTarget() || gfx::Failed(chain.GetNextTarget()->GetSurfaceLevel(0, &surface))) {
+      fx.End();
+      device.EndScene();
+      return gfx::E_FAIL;
+    }
+    device.SetRenderTarget(0, surface);
+    surface.reset();
+    chain.SetFirstRender(false);
+    device.Clear(gfx::CLEAR_TARGET, 0x00000000, 1.0f, 0);
+    fx.BeginPass(p);
+    device.SetStreamSource(0, m_quadBuffer, 0, sizeof(QuadVertex44));
+    device.DrawPrimitive(gfx::PrimitiveType::TriangleStrip, 0, 2);
+    fx.EndPass();
+    chain.Flip();
+  }
+  fx.End();
+  device.EndScene();
+  return gfx::S_OK;
 }

@@ -11,6 +11,10 @@
 
 #include "core/MVObject.h"
 #include "effects/SectionFormat.h"
+#include "gfx/Device.h"
+#include "gfx/Effect.h"
+
+class RenderTargetChain;
 
 using Float4 = std::array<float, 4>;
 
@@ -23,9 +27,32 @@ struct PostProcessInstance {
 // What the chain needs of one loaded effect (filled from the effect file's
 // annotations when the device is created).
 struct PostProcessEffect {
+  std::shared_ptr<gfx::Effect> effect;
+  gfx::TechniqueHandle technique;
   std::int32_t renderTarget = 0;
+  // "g_txSrcColor/Normal/Position/Velocity", then the scene's four.
+  std::array<gfx::ParameterHandle, 4> sourceTextures{};
+  std::array<gfx::ParameterHandle, 4> sceneTextures{};
+  // "g_vSrcExtent", when the effect declares it: how much of its sources the
+  // chain has drawn (the quad's extent before the pass).
+  gfx::ParameterHandle sourceExtent;
+  std::array<std::u16string, 2> parameterName;
+  std::array<std::u16string, 2> parameterDesc;
+  std::array<gfx::ParameterHandle, 2> parameterHandle{};
   std::array<std::int32_t, 2> parameterSize{};
   std::array<Float4, 2> parameterDefault{};
+};
+
+// What one frame of the chain reads and writes: the three scene-save
+// textures (colour, normal, position), the three render-target chains, the
+// post-process object's parameter block (20 slots x 2 float4) and the back
+// buffer's size.
+struct PostProcessFrame {
+  std::array<std::shared_ptr<gfx::Texture>, 3> sceneTextures;
+  RenderTargetChain* chains = nullptr;
+  const float* parameterBlock = nullptr;
+  int width = 0;
+  int height = 0;
 };
 
 enum class PostProcessCombination { Blur, Bloom, DepthOfField, EdgeGlow };
@@ -50,9 +77,22 @@ class PostProcessManager : public MVObject {
   static std::vector<int> CombinationRows(PostProcessCombination c);
 
   PostProcessEffect& GetEffect(int index) { return m_effects[static_cast<std::size_t>(index)]; }
+  // Device created: the quad declaration and the 25 effects through the
+  // media search, their handles and annotations; the records emptied. The
+  // first effect that does not load ends it with its error.
+  gfx::HRESULT OnCreateDevice(gfx::Device& device);
+  // Device reset: each effect's pixel kernels converted to texels for the
+  // back buffer's size.
+  gfx::HRESULT OnResetDevice(int width, int height);
+  gfx::HRESULT ResetEffect(int index, int width, int height);
+  void OnLostDevice();
   // Shut-down and device destruction: every effect back to its unloaded
   // defaults. The chain itself stays.
   void ReleaseEffects();
+
+  // Runs the active chain; `performed` says whether any effect ran (the
+  // final image is otherwise scene-save texture 0).
+  gfx::HRESULT PerformPostProcess(gfx::Device& device, const PostProcessFrame& frame, bool* performed);
 
   // The active list: the effects in order, then the end marker (no
   // instance). Selection -1 means none.
@@ -81,6 +121,9 @@ class PostProcessManager : public MVObject {
 
  private:
   int TakeSlot();
+  gfx::HRESULT LoadEffect(gfx::Device& device, int index);
+  gfx::HRESULT PerformSinglePostProcess(gfx::Device& device, const PostProcessFrame& frame, PostProcessEffect& e,
+                                        const PostProcessInstance& instance);
   void MarkSlot(std::int32_t slot, bool free);
   void EmptyRecords();
 
@@ -93,6 +136,14 @@ class PostProcessManager : public MVObject {
   int m_selected = -1;
   bool m_bEnabled = true;
   std::array<bool, kSlotCount> m_slotFree{};
+  std::shared_ptr<gfx::VertexDeclaration> m_quadDeclaration;
+  // The quad of the frame being drawn and how far its extent has scaled.
+  struct QuadVertex44 {
+    float x, y, z, rhw, u0, v0, u1, v1, nx, ny, nz;
+  };
+  std::array<QuadVertex44, 4> m_quad{};
+  std::shared_ptr<gfx::VertexBuffer> m_quadBuffer;
+  float m_extentX = 1.0f, m_extentY = 1.0f;
 };
 
 extern PostProcessManager g_PostProcessManager;

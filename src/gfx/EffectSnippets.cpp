@@ -50,29 +50,38 @@ vec3 mvShadingNormal(vec3 n, vec3 viewPos) {
 )";
 
 // What the post-process effects share: luminance, the size of a texel of a
-// source, a separable Gaussian and a 3 x 3 Sobel gradient.
+// source, sampling kept inside the source's drawn extent (g_vSrcExtent, set
+// by the chain on every pass), a separable Gaussian and a 3 x 3 Sobel
+// gradient.
 const char* const kPost = R"(float mvLuminance(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
 vec2 mvTexel(sampler2D s) { return 1.0 / vec2(textureSize(s, 0)); }
+// A sample position kept inside the part of the source the chain has drawn
+// (its extent, which shrinks after a down filter), so nothing from outside
+// bleeds in at the edges.
+vec2 mvInside(sampler2D s, vec2 uv, vec2 extent) {
+  vec2 half_ = 0.5 * mvTexel(s);
+  return clamp(uv, half_, max(extent - half_, half_));
+}
 // 2 * taps + 1 samples along `step` (in texture units) weighted by a
 // Gaussian of deviation `sigma` samples.
-vec4 mvGaussian(sampler2D s, vec2 uv, vec2 step, int taps, float sigma) {
+vec4 mvGaussian(sampler2D s, vec2 uv, vec2 step, int taps, float sigma, vec2 extent) {
   vec4 sum = vec4(0.0);
   float total = 0.0;
   for (int i = -taps; i <= taps; ++i) {
     float w = exp(-float(i * i) / (2.0 * sigma * sigma));
-    sum += texture(s, uv + step * float(i)) * w;
+    sum += texture(s, mvInside(s, uv + step * float(i), extent)) * w;
     total += w;
   }
   return sum / total;
 }
 // The gradient length of the luminance (colour) or of the vector (normals).
-float mvSobel(sampler2D s, vec2 uv, bool asVector) {
+float mvSobel(sampler2D s, vec2 uv, bool asVector, vec2 extent) {
   vec2 t = mvTexel(s);
   float gx = 0.0, gy = 0.0;
   vec3 vx = vec3(0.0), vy = vec3(0.0);
   for (int j = -1; j <= 1; ++j)
     for (int i = -1; i <= 1; ++i) {
-      vec3 c = texture(s, uv + vec2(i, j) * t).rgb;
+      vec3 c = texture(s, mvInside(s, uv + vec2(i, j) * t, extent)).rgb;
       float kx = float(i) * (j == 0 ? 2.0 : 1.0);
       float ky = float(j) * (i == 0 ? 2.0 : 1.0);
       if (asVector) {

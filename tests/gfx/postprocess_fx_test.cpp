@@ -30,7 +30,7 @@ const FxCase kEffects[] = {
     {"ColorGBlurV.fxo", 0, 1},      {"ColorBloomH.fxo", 0, 1},    {"ColorBloomV.fxo", 0, 1},
     {"ColorBrightPass.fxo", 0, 1},  {"ColorToneMap.fxo", 0, 1},   {"ColorEdgeDetect.fxo", 0, 1},
     {"ColorDownFilter4.fxo", 0, 0.25f}, {"ColorUpFilter4.fxo", 0, 4}, {"ColorCombine.fxo", 0, 1},
-    {"ColorCombine4.fxo", 0, 1},    {"NormalEdgeDetect.fxo", 0, 1}, {"DofCombine.fxo", 0, 1},
+    {"ColorCombine4.fxo", 0, 4},    {"NormalEdgeDetect.fxo", 0, 1}, {"DofCombine.fxo", 0, 1},
     {"NormalMap.fxo", 0, 1},        {"PositionMap.fxo", 0, 1},    {"blur.fxo", 0, 1},
     {"noise.fxo", 0, 1},            {"generalblur.fxo", 0, 1},    {"pixelize.fxo", 0, 1},
     {"black.fxo", 0, 1},            {"ColorGBlurV2.fxo", 0, 1},   {"Distortion.fxo", 0, 1},

@@ -377,7 +377,9 @@ TEST(SlideTool, CheckAgreesWithThePlayer) {
         return p.reason.find(c.warning) != std::string::npos;
       });
       ASSERT_NE(w, warnings.end()) << (warnings.empty() ? "no warning" : warnings.front().reason);
-      if (!c.fault) EXPECT_EQ(w->offset, c.offset) << w->reason;
+      if (!c.fault) {
+        EXPECT_EQ(w->offset, c.offset) << w->reason;
+      }
     } else {
       EXPECT_TRUE(warnings.empty()) << warnings.front().reason;
     }

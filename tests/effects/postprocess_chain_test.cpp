@@ -1,0 +1,316 @@
+// The post-process chain on a device: the 25 effects loaded with their
+// annotations, what each frame hands the device, and on a real GL device
+// the four combinations doing what their names promise.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+#include "effects/PostProcessManager.h"
+#include "effects/RenderTargetChain.h"
+#include "gfx/GLDevice.h"
+#include "gfx/RecordingDevice.h"
+#include "support/GLTestContext.h"
+#include "support/TempWorkDir.h"
+
+namespace {
+
+// A working folder holding the shipped effect files.
+struct ShowFolder {
+  mv::test::TempWorkDir dir;
+  ShowFolder() { std::filesystem::copy(std::filesystem::path(MV_SOURCE_DIR) / "fx", "fx"); }
+};
+
+struct Targets {
+  RenderTargetChain chains[3];
+  std::array<std::shared_ptr<gfx::Texture>, 3> scene;
+  std::vector<float> block = std::vector<float>(160, 0.0f);
+
+  Targets(gfx::Device& device, int w, int h) {
+    for (auto& c : chains) {
+      std::shared_ptr<gfx::Texture> a, b;
+      device.CreateTexture(w, h, 1, gfx::USAGE_RENDERTARGET, gfx::Format::A8R8G8B8, gfx::Pool::Default, &a);
+      device.CreateTexture(w, h, 1, gfx::USAGE_RENDERTARGET, gfx::Format::A8R8G8B8, gfx::Pool::Default, &b);
+      c.Init(a, b);
+    }
+  }
+  PostProcessFrame Frame(int w, int h) {
+    PostProcessFrame f;
+    f.sceneTextures = scene;
+    f.chains = chains;
+    f.parameterBlock = block.data();
+    f.width = w;
+    f.height = h;
+    return f;
+  }
+};
+
+// The block as the panel leaves it: every instance's defaults in its slot.
+void DefaultsIntoBlock(PostProcessManager& m, std::vector<float>& block) {
+  for (int i = 0; i + 1 < m.GetListCount(); ++i) {
+    const PostProcessInstance* inst = m.GetListInstance(i);
+    for (int p = 0; p < 2; ++p)
+      for (int c = 0; c < 4; ++c)
+        block[static_cast<std::size_t>((2 * inst->parameterSlot + p) * 4 + c)] = inst->parameters[static_cast<std::size_t>(p)][static_cast<std::size_t>(c)];
+  }
+}
+
+}  // namespace
+
+TEST(PostProcessDevice, LoadsTheTwentyFiveEffectsWithTheirAnnotations) {
+  ShowFolder show;
+  auto device = gfx::CreateRecordingDevice(64, 64);
+  PostProcessManager m;
+  ASSERT_EQ(m.OnCreateDevice(*device), gfx::S_OK);
+  for (int i = 0; i < PostProcessManager::kEffectCount; ++i) {
+    const PostProcessEffect& e = m.GetEffect(i);
+    ASSERT_NE(e.effect, nullptr) << i;
+    EXPECT_TRUE(e.technique) << i;
+    EXPECT_FALSE(e.parameterName[0].empty()) << i;
+    EXPECT_TRUE(e.parameterHandle[0]) << i;
+    EXPECT_GE(e.parameterSize[0], 1) << i;
+  }
+  const PostProcessEffect& down = m.GetEffect(9);
+  EXPECT_EQ(down.parameterName[0], u"g_fGain");
+  EXPECT_EQ(down.parameterDefault[0][0], 1.0f);
+  EXPECT_TRUE(down.sourceTextures[0]);
+  EXPECT_FALSE(down.sceneTextures[0]);
+  EXPECT_TRUE(m.GetEffect(14).sceneTextures[2]);  // depth of field reads the positions
+  // Inserting takes the effect's defaults.
+  ASSERT_TRUE(m.InsertEffect(21));
+  EXPECT_EQ(m.GetListInstance(0)->parameters[1], (Float4{0.3f, 0.08f, 0.04f, 0.0f}));
+  m.ReleaseEffects();
+  EXPECT_EQ(m.GetEffect(0).effect, nullptr);
+}
+
+TEST(PostProcessDevice, AMissingEffectFileEndsDeviceCreationWithItsError) {
+  ShowFolder show;
+  std::filesystem::remove("fx/noise.fxo");
+  auto device = gfx::CreateRecordingDevice(64, 64);
+  PostProcessManager m;
+  EXPECT_TRUE(gfx::Failed(m.OnCreateDevice(*device)));
+  EXPECT_NE(m.GetEffect(17).effect, nullptr);  // the rows before it loaded
+  EXPECT_EQ(m.GetEffect(19).effect, nullptr);  // the rows after it did not
+}
+
+// What a frame of three effects hands the recording device: each pass into
+// the next target of chain 0, reading the scene first and then what the
+// effect before wrote; parameters from the instance's slot of the block.
+TEST(PostProcessDevice, AFrameReadsTheSceneFirstThenThePreviousOutput) {
+  ShowFolder show;
+  auto device = gfx::CreateRecordingDevice(64, 64);
+  PostProcessManager m;
+  ASSERT_EQ(m.OnCreateDevice(*device), gfx::S_OK);
+  Targets t(*device, 64, 64);
+  for (int i = 0; i < 3; ++i) {
+    std::shared_ptr<gfx::Texture> s;
+    device->CreateTexture(64, 64, 1, gfx::USAGE_RENDERTARGET, gfx::Format::A8R8G8B8, gfx::Pool::Default, &s);
+    t.scene[static_cast<std::size_t>(i)] = s;
+  }
+  m.InsertEffect(0);  // monochrome
+  m.InsertEffect(1);  // inversion
+  m.SyncRecords();
+  const int slot = m.GetListInstance(1)->parameterSlot;
+  t.block[static_cast<std::size_t>((2 * slot) * 4)] = 0.25f;  // the inversion's amount
+  const gfx::BaseTexture* firstWritten = t.chains[0].GetNextTarget().get();
+  device->ClearEvents();
+  bool performed = false;
+  ASSERT_EQ(m.PerformPostProcess(*device, t.Frame(64, 64), &performed), gfx::S_OK);
+  EXPECT_TRUE(performed);
+  EXPECT_EQ(device->Find(gfx::RecordedEvent::Kind::Draw).size(), 2u);
+  const auto sources = device->Find(gfx::RecordedEvent::Kind::SetParameter, "g_txSrcColor");
+  ASSERT_EQ(sources.size(), 2u);
+  EXPECT_EQ(sources[0]->texture, t.scene[0].get());
+  EXPECT_EQ(sources[1]->texture, firstWritten);
+  const auto amounts = device->Find(gfx::RecordedEvent::Kind::SetParameter, "g_fAmount");
+  ASSERT_EQ(amounts.size(), 2u);
+  EXPECT_EQ(amounts[1]->values.at(0), 0.25f);
+  EXPECT_EQ(device->Find(gfx::RecordedEvent::Kind::Clear).size(), 2u);
+  // Two flips: chain 0's previous target is what the last effect wrote.
+  EXPECT_EQ(t.chains[0].GetNext(), 0);
+  EXPECT_FALSE(t.chains[0].IsFirstRender());
+  EXPECT_TRUE(t.chains[1].IsFirstRender());
+
+  // A disabled chain, or one with only its end marker, does not run.
+  m.SetEnabled(false);
+  EXPECT_EQ(m.PerformPostProcess(*device, t.Frame(64, 64), &performed), gfx::S_OK);
+  EXPECT_FALSE(performed);
+  m.SetEnabled(true);
+  m.ClearActiveList();
+  m.SyncRecords();
+  EXPECT_EQ(m.PerformPostProcess(*device, t.Frame(64, 64), &performed), gfx::S_OK);
+  EXPECT_FALSE(performed);
+}
+
+namespace {
+
+// Large enough that two 4x down filters still leave a picture to bloom.
+constexpr int kW = 256, kH = 256;
+constexpr int U = kW / 64;  // the tests place things on a 64-unit grid
+
+class ChainOnGL : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    ctx_ = mvtest::GLTestContext::Create(&why);
+    if (!ctx_) GTEST_SKIP() << "no headless GL: " << why;
+    dev_ = gfx::CreateGLDevice(gfx::GLDeviceDesc{kW, kH, 0});
+    ASSERT_TRUE(dev_);
+    ASSERT_EQ(m_.OnCreateDevice(*dev_), gfx::S_OK);
+    targets_ = std::make_unique<Targets>(*dev_, kW, kH);
+  }
+  void TearDown() override {
+    m_.ReleaseEffects();
+    targets_.reset();
+    dev_.reset();
+    ctx_.reset();
+  }
+
+  void Scene(const std::vector<std::uint8_t>& color, const std::vector<std::uint8_t>& normal,
+             const std::vector<std::uint8_t>& position) {
+    const std::vector<std::uint8_t>* src[3] = {&color, &normal, &position};
+    for (int i = 0; i < 3; ++i)
+      dev_->CreateTextureFromRGBA(kW, kH, src[i]->data(), &targets_->scene[static_cast<std::size_t>(i)]);
+  }
+
+  // The final image: chain 0's previous target.
+  std::vector<float> Run(PostProcessCombination c) {
+    m_.ApplyCombination(c);
+    m_.SyncRecords();
+    DefaultsIntoBlock(m_, targets_->block);
+    bool performed = false;
+    EXPECT_EQ(m_.PerformPostProcess(*dev_, targets_->Frame(kW, kH), &performed), gfx::S_OK);
+    EXPECT_TRUE(performed);
+    std::shared_ptr<gfx::Surface> s;
+    targets_->chains[0].GetPrevTarget()->GetSurfaceLevel(0, &s);
+    std::vector<std::uint8_t> px;
+    EXPECT_EQ(dev_->ReadSurfaceRGBA8(s.get(), &px), gfx::S_OK);
+    return Luma(px);
+  }
+
+  static std::vector<float> Luma(const std::vector<std::uint8_t>& px) {
+    std::vector<float> l(px.size() / 4);
+    for (std::size_t i = 0; i < l.size(); ++i)
+      l[i] = (0.299f * px[i * 4] + 0.587f * px[i * 4 + 1] + 0.114f * px[i * 4 + 2]) / 255.0f;
+    return l;
+  }
+  // How much neighbouring pixels differ inside a rectangle: what a blur takes away.
+  static float Detail(const std::vector<float>& l, int x0, int y0, int x1, int y1) {
+    float sum = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x + 1 < x1; ++x) sum += std::abs(l[y * kW + x + 1] - l[y * kW + x]);
+    return sum / float((x1 - x0) * (y1 - y0));
+  }
+  static float Mean(const std::vector<float>& l, int x0, int y0, int x1, int y1) {
+    float sum = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) sum += l[y * kW + x];
+    return sum / float((x1 - x0) * (y1 - y0));
+  }
+
+  ShowFolder show_;
+  std::unique_ptr<mvtest::GLTestContext> ctx_;
+  std::unique_ptr<gfx::Device> dev_;
+  PostProcessManager m_;
+  std::unique_ptr<Targets> targets_;
+};
+
+std::vector<std::uint8_t> Checker(int cell, std::uint8_t dark, std::uint8_t light) {
+  std::vector<std::uint8_t> px(kW * kH * 4);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const std::uint8_t v = ((x / cell + y / cell) & 1) ? light : dark;
+      std::uint8_t* p = &px[(y * kW + x) * 4];
+      p[0] = p[1] = p[2] = v;
+      p[3] = 255;
+    }
+  return px;
+}
+
+std::vector<std::uint8_t> Flat(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  std::vector<std::uint8_t> px(kW * kH * 4);
+  for (std::size_t i = 0; i < px.size(); i += 4) px[i] = r, px[i + 1] = g, px[i + 2] = b, px[i + 3] = 255;
+  return px;
+}
+
+}  // namespace
+
+TEST_F(ChainOnGL, BlurTakesTheDetailAway) {
+  const auto scene = Checker(2 * U, 30, 220);
+  Scene(scene, Flat(128, 128, 255), Flat(0, 0, 0));
+  const auto out = Run(PostProcessCombination::Blur);
+  const auto in = Luma(scene);
+  EXPECT_LT(Detail(out, 8 * U, 8 * U, 56 * U, 56 * U), Detail(in, 8 * U, 8 * U, 56 * U, 56 * U) * 0.2f);
+  // The picture keeps its overall brightness.
+  EXPECT_NEAR(Mean(out, 8 * U, 8 * U, 56 * U, 56 * U), Mean(in, 8 * U, 8 * U, 56 * U, 56 * U), 0.1f);
+}
+
+TEST_F(ChainOnGL, BloomMakesBrightThingsGlowIntoTheirSurroundings) {
+  auto scene = Flat(20, 20, 20);
+  for (int y = 28 * U; y < 36 * U; ++y)
+    for (int x = 28 * U; x < 36 * U; ++x)
+      for (int c = 0; c < 3; ++c) scene[(y * kW + x) * 4 + c] = 255;
+  Scene(scene, Flat(128, 128, 255), Flat(0, 0, 0));
+  const auto out = Run(PostProcessCombination::Bloom);
+  const auto in = Luma(scene);
+  // Around the spot, the dark ground lights up; far away it stays dark.
+  EXPECT_GT(Mean(out, 20 * U, 28 * U, 26 * U, 36 * U), Mean(in, 20 * U, 28 * U, 26 * U, 36 * U) + 0.05f);
+  EXPECT_NEAR(Mean(out, 0 * U, 0 * U, 6 * U, 6 * U), Mean(in, 0 * U, 0 * U, 6 * U, 6 * U), 0.03f);
+  EXPECT_GT(Mean(out, 29 * U, 29 * U, 35 * U, 35 * U), 0.9f);
+}
+
+TEST_F(ChainOnGL, DepthOfFieldKeepsTheFocusSharpAndBlursTheRest) {
+  const auto scene = Checker(2 * U, 30, 220);
+  // Positions: the left half at the focus distance (8 units), the right far away.
+  std::vector<std::uint8_t> position(kW * kH * 4);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      std::uint8_t* p = &position[(y * kW + x) * 4];
+      p[0] = p[1] = 0;
+      p[2] = 255;  // 1.0 in an 8-bit texture: a near surface
+      p[3] = 255;
+    }
+  Scene(scene, Flat(128, 128, 255), position);
+  m_.ApplyCombination(PostProcessCombination::DepthOfField);
+  m_.SyncRecords();
+  DefaultsIntoBlock(m_, targets_->block);
+  // Focus on the surfaces at distance 1 only for the left half: the effect's
+  // focus parameter puts it at 1 with a steep falloff.
+  const PostProcessInstance* dof = m_.GetListInstance(m_.GetListCount() - 2);
+  float* focus = &targets_->block[static_cast<std::size_t>(2 * dof->parameterSlot * 4)];
+  focus[0] = 1.0f;
+  focus[1] = 0.15f;
+  bool performed = false;
+  ASSERT_EQ(m_.PerformPostProcess(*dev_, targets_->Frame(kW, kH), &performed), gfx::S_OK);
+  std::shared_ptr<gfx::Surface> s;
+  targets_->chains[0].GetPrevTarget()->GetSurfaceLevel(0, &s);
+  std::vector<std::uint8_t> px;
+  ASSERT_EQ(dev_->ReadSurfaceRGBA8(s.get(), &px), gfx::S_OK);
+  const auto sharp = Luma(px);
+  const auto in = Luma(scene);
+  EXPECT_GT(Detail(sharp, 8 * U, 8 * U, 56 * U, 56 * U), Detail(in, 8 * U, 8 * U, 56 * U, 56 * U) * 0.8f);  // in focus: detail kept
+
+  focus[0] = 40.0f;  // focus far away: the near surfaces blur
+  ASSERT_EQ(m_.PerformPostProcess(*dev_, targets_->Frame(kW, kH), &performed), gfx::S_OK);
+  targets_->chains[0].GetPrevTarget()->GetSurfaceLevel(0, &s);
+  ASSERT_EQ(dev_->ReadSurfaceRGBA8(s.get(), &px), gfx::S_OK);
+  EXPECT_LT(Detail(Luma(px), 8, 8, 56, 56), Detail(in, 8 * U, 8 * U, 56 * U, 56 * U) * 0.3f);
+}
+
+TEST_F(ChainOnGL, EdgeGlowLightsTheOutlinesOfTheGeometry) {
+  // A box whose normals face another way than the background's.
+  std::vector<std::uint8_t> normal = Flat(128, 128, 255);
+  for (int y = 20 * U; y < 44 * U; ++y)
+    for (int x = 20 * U; x < 44 * U; ++x) {
+      std::uint8_t* p = &normal[(y * kW + x) * 4];
+      p[0] = 255, p[1] = 128, p[2] = 128;
+    }
+  const auto scene = Flat(40, 40, 40);
+  Scene(scene, normal, Flat(0, 0, 0));
+  const auto out = Run(PostProcessCombination::EdgeGlow);
+  const auto in = Luma(scene);
+  EXPECT_GT(Mean(out, 18 * U, 28 * U, 22 * U, 36 * U), Mean(in, 18 * U, 28 * U, 22 * U, 36 * U) + 0.1f);  // across the left edge
+  EXPECT_NEAR(Mean(out, 28 * U, 28 * U, 36 * U, 36 * U), Mean(in, 28 * U, 28 * U, 36 * U, 36 * U), 0.05f);  // inside the box
+  EXPECT_NEAR(Mean(out, 0 * U, 0 * U, 6 * U, 6 * U), Mean(in, 0 * U, 0 * U, 6 * U, 6 * U), 0.05f);  // far from it
+}
