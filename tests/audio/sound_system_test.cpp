@@ -243,6 +243,73 @@ TEST(Resampling, SeekIsSampleExactAndLengthKept) {
   EXPECT_NEAR(out[0], 0.8f, 1e-3);
 }
 
+// A constant, written as a file (the music path) or fed as capture (a line
+// input with an offset).
+bool WriteConstant(const std::string& name, float value, double seconds) {
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* file = sf_open(name.c_str(), SFM_WRITE, &info);
+  if (!file) return false;
+  std::vector<float> data(std::size_t(seconds * 44100) * 2, value);
+  sf_writef_float(file, data.data(), sf_count_t(data.size() / 2));
+  sf_close(file);
+  return true;
+}
+
+// The high-pass in front of the spectrum: a DC offset over silence leaves
+// every band dark (it held band 0 at 0.32 for an offset of 0.05), on the
+// music path and on the live input.
+TEST(HighPass, DcOffsetOverSilenceLeavesEveryBandDark) {
+  audiotest::ScratchFolder folder;
+  for (float offset : {0.05f, -0.2f, 0.5f}) {
+    SCOPED_TRACE(offset);
+    for (bool live : {false, true}) {
+      SCOPED_TRACE(live ? "live input" : "music");
+      OfflineSystem o;
+      if (live) {
+        SampleHandle s = o.system.SampleAlloc(0, 2205, kModeSample16Mono, 44100, 255, 128, 255);
+        o.system.SampleSetMode(s, kModeLoopNormal);
+        ASSERT_TRUE(o.system.RecordStartSample(s, true));
+        ASSERT_GT(o.system.PlaySound(kFreeChannel, s), 0);
+        std::vector<float> block(1764, offset);
+        for (int frame = 0; frame < 10; ++frame) {
+          o.system.FeedCapture(block.data(), block.size());
+          o.system.Advance(0.04);
+        }
+      } else {
+        ASSERT_TRUE(WriteConstant("dc.wav", offset, 1.0));
+        StreamHandle h = o.system.StreamOpenFile("dc.wav", kModeStreamNormal, 0);
+        ASSERT_NE(h, 0);
+        o.system.StreamPlay(0, h);
+        o.system.Advance(0.4);
+      }
+      const float* spectrum = o.system.GetSpectrum();
+      ASSERT_NE(spectrum, nullptr);
+      EXPECT_EQ(o.system.LastAnalysedSignal(), live ? AnalysedSignal::Capture : AnalysedSignal::Output);
+      SpectrumBands bands;
+      AnalyseBands(spectrum, bands);
+      EXPECT_LT(*std::max_element(bands.bands.begin(), bands.bands.end()), 0.02f);
+    }
+  }
+}
+
+// ... and takes nothing from the bass: a full-scale sine centred on bin 1
+// (43 Hz) or bin 2 still reads 1.0 there.
+TEST(HighPass, BassBinsKeepTheirLevel) {
+  audiotest::ScratchFolder folder;
+  for (int bin : {1, 2, 3}) {
+    SCOPED_TRACE(bin);
+    std::string name = "bass" + std::to_string(bin) + ".wav";
+    ASSERT_TRUE(audiotest::WriteSine(name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1.0,
+                                     bin * kBinHz, 1.0));
+    const std::vector<float> s = SpectrumOf(name, 0.5);
+    ASSERT_FALSE(s.empty());
+    EXPECT_NEAR(s[std::size_t(bin)], 1.0f, 0.005f);
+  }
+}
+
 TEST(SoundSystem, MasterVolumeScalesOutputNotSpectrum) {
   audiotest::ScratchFolder folder;
   ASSERT_TRUE(audiotest::WriteSine("s.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1.0,
