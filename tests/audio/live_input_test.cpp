@@ -173,9 +173,9 @@ std::string Describe(const Schedule& s) {
          std::to_string(s.seed);
 }
 
-// Clocks as real devices have them (a few hundred ppm apart), and the
-// disk driver's capture running 3.4 % fast; callbacks late by up to 3 ms,
-// or up to 10 ms on a loaded machine.
+// Clocks as real devices have them (a few hundred ppm apart), and SDL's
+// disk driver, whose capture runs about 3 % fast against its output;
+// callbacks late by up to 3 ms, or up to 10 ms on a loaded machine.
 const Schedule kSchedules[] = {
     {0.0, 3.0, 3.0, 1},      {0.0, 10.0, 10.0, 2},   {0.0005, 3.0, 3.0, 3},
     {-0.0005, 3.0, 3.0, 4},  {0.005, 10.0, 3.0, 5},  {-0.005, 3.0, 10.0, 6},
