@@ -66,6 +66,7 @@ bool InitApp() {
   // it is an empty dialog that still takes part in the routing.
   g_SceneManager.Panel().Init(&g_DialogResourceManager);
   g_SoundManager.BuildPanel(&g_DialogResourceManager);
+  g_SoundManager.LoadSettings();  // media\sound.toml: bands, threshold, live input, sync
   g_AnimationManager.BuildPanel(&g_DialogResourceManager);
   g_ValuesManager.BuildPanel(&g_DialogResourceManager);
 
@@ -82,6 +83,7 @@ bool InitApp() {
 
 bool CloseApp() {
   Log("\nClosing Application...\n");
+  g_SoundManager.SaveSettings();
   // Written beside the old file and renamed into place: a failed write keeps
   // the previous show.
   const bool written = mv::io::WriteFileAtomically(mv::io::NativePath(kSequenceFile), [](std::ostream& out) {

@@ -1,8 +1,8 @@
 #pragma once
 // Music decoders behind the sound system: libsndfile for sampled formats
 // (WAV, FLAC, OGG/Vorbis, Opus, MP3) and libopenmpt for tracker modules.
-// Every decoder delivers interleaved float stereo at the output rate, so the
-// mixer never converts anything.
+// Every decoder delivers interleaved float stereo at the output rate (files
+// at other rates through libsoxr), so the mixer never converts anything.
 #include <cstdint>
 #include <filesystem>
 #include <memory>

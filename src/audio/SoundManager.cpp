@@ -2,6 +2,7 @@
 #include "audio/SoundSection.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -54,6 +55,8 @@ SoundManager::SoundManager(std::unique_ptr<SoundSystem> system) : m_System(std::
 }
 
 SoundManager::~SoundManager() {
+  // The recording line the card had before the player chose one.
+  m_Lines.Restore();
   m_System->SetFftActive(false);
   m_bFftActivated = false;
   CloseStream();
@@ -83,6 +86,7 @@ void SoundManager::SetSoundSystem(std::unique_ptr<SoundSystem> system) {
   m_System = std::move(system);
   m_bFftActivated = false;
   Initialise();
+  m_System->SetAnalysisOffsetMs(m_nSyncOffsetMs);
   if (hadStream) {
     std::filesystem::path file = TrackFile(m_szTrackPath);
     if (!file.empty()) m_Stream = m_System->StreamOpenFile(file, kModeStreamNormal, 0);
@@ -185,14 +189,38 @@ bool SoundManager::StartLiveInput() {
   }
   m_nMonitorChannel = m_System->PlaySound(kFreeChannel, sample);
   m_nMonitorFrequency = m_System->GetFrequency(m_nMonitorChannel);
+  ApplyMonitorVolume();
   return true;
 }
 
-void SoundManager::SelectMicrophoneLine() { SelectRecordingLine(RecordingLine::Microphone); }
+void SoundManager::StopLiveInput() {
+  if (m_nMonitorChannel > 0) m_System->StopSound(m_nMonitorChannel);
+  m_System->RecordStop();
+  m_nMonitorChannel = -1;
+}
+
+void SoundManager::ApplyMonitorVolume() {
+  if (m_nMonitorChannel > 0) m_System->SetChannelVolume(m_nMonitorChannel, m_bMonitor ? 255 : 0);
+}
+
+void SoundManager::SelectMicrophoneLine() { m_Lines.Select(RecordingLine::Microphone); }
 
 bool SoundManager::SelectSource(SourceMode mode, RecordingLine line) {
   if (mode == kSourceLiveInput) {
+    m_RequestedSource = line == RecordingLine::LineIn ? LiveSource::LineIn : LiveSource::Micro;
     if (!m_System->IsInitialized()) return false;
+    const char* lineName = line == RecordingLine::LineIn ? "Line In" : "Micro";
+    const bool switched = m_Lines.Select(line);
+    const std::string& device = GetLiveDevice(line);
+    if (!switched && device.empty())
+      Log(std::string("Sound: the mixer cannot switch to ") + lineName +
+          " and no capture device is chosen for it: the default device records\n");
+    // Another device for this line: the recording restarts on it.
+    if (m_SourceMode == kSourceLiveInput && device != m_System->CaptureDevice()) {
+      StopLiveInput();
+      m_SourceMode = kSourceInternalPlayer;
+    }
+    m_System->SetCaptureDevice(device);
     if (m_SourceMode != kSourceLiveInput) {
       for (int i = 0; i < 2; ++i) {
         if (!m_LiveSamples[i])
@@ -210,17 +238,106 @@ bool SoundManager::SelectSource(SourceMode mode, RecordingLine line) {
       m_SourceMode = kSourceLiveInput;
     }
     m_RecordingLine = line;
-    SelectRecordingLine(line);
     return true;
   }
+  m_RequestedSource = LiveSource::InternalPlayer;
   if (m_SourceMode == kSourceLiveInput) {
-    if (m_nMonitorChannel > 0) m_System->StopSound(m_nMonitorChannel);
-    m_System->RecordStop();
-    m_nMonitorChannel = -1;
+    StopLiveInput();
     m_SourceMode = kSourceInternalPlayer;
     if (m_bStreamPlaying) Play();
   }
   return true;
+}
+
+void SoundManager::SetLiveDevice(RecordingLine line, std::string name) {
+  m_LiveDevices[line == RecordingLine::LineIn ? 1 : 0] = std::move(name);
+}
+
+const std::string& SoundManager::GetLiveDevice(RecordingLine line) const {
+  return m_LiveDevices[line == RecordingLine::LineIn ? 1 : 0];
+}
+
+void SoundManager::SetMonitor(bool on) {
+  m_bMonitor = on;
+  ApplyMonitorVolume();
+}
+
+void SoundManager::SetSyncOffsetMs(int milliseconds) {
+  m_nSyncOffsetMs = std::clamp(milliseconds, -kMaxAnalysisOffsetMs, kMaxAnalysisOffsetMs);
+  m_System->SetAnalysisOffsetMs(m_nSyncOffsetMs);
+}
+
+void SoundManager::SetCaptureMixer(std::unique_ptr<CaptureMixer> mixer) {
+  m_Lines.SetMixer(std::move(mixer));
+}
+
+SoundSettings SoundManager::CurrentSettings() const {
+  SoundSettings s;
+  s.selected = m_Bands.selected;
+  s.threshold = std::clamp(int(std::lround(m_Bands.threshold)), 0, 255);
+  s.takePeak = m_Bands.takePeak;
+  s.source = m_RequestedSource;
+  s.microDevice = GetLiveDevice(RecordingLine::Microphone);
+  s.lineInDevice = GetLiveDevice(RecordingLine::LineIn);
+  s.monitor = m_bMonitor;
+  s.syncOffsetMs = m_nSyncOffsetMs;
+  return s;
+}
+
+void SoundManager::ApplySettings(const SoundSettings& s) {
+  m_Bands.selected = s.selected;
+  m_Bands.threshold = float(std::clamp(s.threshold, 0, 255));
+  m_Bands.takePeak = s.takePeak;
+  SetLiveDevice(RecordingLine::Microphone, s.microDevice);
+  SetLiveDevice(RecordingLine::LineIn, s.lineInDevice);
+  SetMonitor(s.monitor);
+  SetSyncOffsetMs(s.syncOffsetMs);
+  switch (s.source) {
+    case LiveSource::InternalPlayer:
+      SelectSource(kSourceInternalPlayer, m_RecordingLine);
+      break;
+    case LiveSource::LineIn:
+      SelectSource(kSourceLiveInput, RecordingLine::LineIn);
+      break;
+    case LiveSource::Micro:
+      SelectSource(kSourceLiveInput, RecordingLine::Microphone);
+      break;
+  }
+  m_bSettingsApplied = true;
+  SyncPanelToSettings();
+}
+
+bool SoundManager::LoadSettings() {
+  return LoadSettings(mv::io::NativePath(std::string_view(kSoundSettingsFile)));
+}
+
+bool SoundManager::LoadSettings(const std::filesystem::path& file) {
+  SoundSettingsRead read = ReadSoundSettings(file);
+  const std::string name = file.string();
+  for (const std::string& problem : read.problems) Log("Sound: " + name + ": " + problem + "\n");
+  switch (read.status) {
+    case SoundSettingsRead::Status::Missing:
+      Log("Sound: no " + name + ", the analysis starts with no band selected\n");
+      break;
+    case SoundSettingsRead::Status::Damaged:
+      Log("Sound: " + name + " is damaged and ignored, the analysis starts with no band selected\n");
+      break;
+    case SoundSettingsRead::Status::Read:
+      break;
+  }
+  // A missing or damaged file gives the starting state, as the panel has it.
+  ApplySettings(read.settings);
+  return read.status == SoundSettingsRead::Status::Read;
+}
+
+bool SoundManager::SaveSettings() const {
+  return SaveSettings(mv::io::NativePath(std::string_view(kSoundSettingsFile)));
+}
+
+bool SoundManager::SaveSettings(const std::filesystem::path& file) const {
+  const bool written = WriteSoundSettings(file, CurrentSettings(), m_System->CaptureDeviceNames());
+  if (!written) Log("Sound: " + file.string() + " not written\n");
+  return written;
 }
 
 void SoundManager::AnalyseSpectrum() {

@@ -5,11 +5,14 @@
 // per frame into 64 bands and one level (BassValue), and stores its track,
 // enable flag and volume in slide files.
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "audio/RecordingLine.h"
+#include "audio/SoundSettings.h"
 #include "audio/SoundSystem.h"
 #include "audio/BandAnalysis.h"
 #include "core/MVObject.h"
@@ -85,11 +88,41 @@ class SoundManager : public MVObject {
   // Live input: records the input into a looping sample and monitors it.
   bool StartLiveInput();
   void SelectMicrophoneLine();
-  // Switches what is heard and analysed: the music stream, or the capture
-  // device with the given recording line. False when live input could not
-  // start (the internal player stays).
+  // Switches what is heard and analysed: the music stream, or live input
+  // on the given recording line. Where the card's mixer can switch lines it
+  // does; the line records from the capture device chosen for it (the
+  // default one when none is, or when the chosen one is gone). False when
+  // live input could not start (the internal player stays).
   bool SelectSource(SourceMode mode, mv::audio::RecordingLine line);
   SourceMode GetSourceMode() const { return m_SourceMode; }
+  mv::audio::RecordingLine GetRecordingLine() const { return m_RecordingLine; }
+  // The capture device a line records from, by SDL's name; "" the default.
+  // Taken at the next SelectSource of that line.
+  void SetLiveDevice(mv::audio::RecordingLine line, std::string name);
+  const std::string& GetLiveDevice(mv::audio::RecordingLine line) const;
+  // Live input heard through the output as well (off: analysed only, so a
+  // microphone near the speakers cannot howl).
+  void SetMonitor(bool on);
+  bool GetMonitor() const { return m_bMonitor; }
+  // Milliseconds the analysis trails what is heard (the sound system's
+  // analysis offset), for a sink whose latency is not known.
+  void SetSyncOffsetMs(int milliseconds);
+  int GetSyncOffsetMs() const { return m_nSyncOffsetMs; }
+  // The mixer that switches recording lines (tests give their own).
+  void SetCaptureMixer(std::unique_ptr<mv::audio::CaptureMixer> mixer);
+
+  // The settings that outlast a run: the band selection, threshold and take
+  // peak, the live source (as last chosen) and devices, monitoring and the
+  // sync offset. Applying them updates the panel if it is built.
+  mv::audio::SoundSettings CurrentSettings() const;
+  void ApplySettings(const mv::audio::SoundSettings& settings);
+  // media\sound.toml: read at start-up (missing or damaged: the panel's
+  // starting state, and a log line), written at exit. False when nothing
+  // was read, or nothing written.
+  bool LoadSettings();
+  bool LoadSettings(const std::filesystem::path& file);
+  bool SaveSettings() const;
+  bool SaveSettings(const std::filesystem::path& file) const;
 
   // Per frame, before every other manager: the spectrum into bands, the
   // band level into BassValue.
@@ -137,6 +170,10 @@ class SoundManager : public MVObject {
   void CloseStream();
   void OnBandsAnalysed();
   void ApplyMasterVolume();
+  void StopLiveInput();
+  void ApplyMonitorVolume();
+  // Puts the loaded analysis settings and the source into the panel.
+  void SyncPanelToSettings();
 
   std::unique_ptr<mv::audio::SoundSystem> m_System;
   PlaylistEntry m_Playlist[kPlaylistSize] = {};
@@ -151,6 +188,12 @@ class SoundManager : public MVObject {
   std::int32_t m_nMonitorFrequency = 0;
   SourceMode m_SourceMode = kSourceInternalPlayer;
   mv::audio::RecordingLine m_RecordingLine = mv::audio::RecordingLine::Microphone;
+  mv::audio::LiveSource m_RequestedSource = mv::audio::LiveSource::InternalPlayer;
+  std::string m_LiveDevices[2];  // by RecordingLine
+  bool m_bMonitor = false;
+  int m_nSyncOffsetMs = 0;
+  bool m_bSettingsApplied = false;
+  mv::audio::RecordingLineSelector m_Lines;
   mv::audio::SampleHandle m_LiveSamples[2] = {};
   bool m_bFftActivated = false;
   mv::audio::SpectrumBands m_Bands;

@@ -78,8 +78,9 @@ void SoundManager::BuildPanel(CDXUTDialogResourceManager* pManager) {
   m_Panel.AddCheckBox(IDC_TAKE_PEAK, u"Take Peak", 280, 103, 100, 16, m_Bands.takePeak);
   m_Panel.AddSpectrum(IDC_SPECTRUM, m_Bands.bands.data(), m_Bands.selected.data(), &m_Bands.hovered,
                       20, 140, 440, 55, false, &m_pSpectrumControl);
-  // The threshold the analysis uses is the one the slider shows.
-  if (threshold) m_Bands.threshold = float(threshold->GetValue());
+  // The threshold the analysis uses is the one the slider shows (settings
+  // read before the panel was built move the slider below).
+  if (threshold && !m_bSettingsApplied) m_Bands.threshold = float(threshold->GetValue());
   if (m_pSpectrumControl) {
     m_pSpectrumControl->SetPeaks(m_Bands.markers.data());
     m_pSpectrumControl->SetThreshold(m_Bands.threshold);
@@ -96,6 +97,22 @@ void SoundManager::BuildPanel(CDXUTDialogResourceManager* pManager) {
   m_bSoundEnabled = true;
   if (CDXUTSlider* volume = m_Panel.GetSlider(IDC_VOLUME)) volume->SetValue(m_nVolume);
   m_pPanel = &m_Panel;
+  if (m_bSettingsApplied) SyncPanelToSettings();
+}
+
+void SoundManager::SyncPanelToSettings() {
+  char16_t text[64];
+  if (CDXUTSlider* slider = m_Panel.GetSlider(IDC_THRESHOLD)) {
+    slider->SetValue(int(std::lround(m_Bands.threshold)));
+    if (CDXUTStatic* label = m_Panel.GetStatic(IDC_LEVEL))
+      label->SetText(Format(text, "Threshold : %3.3d%%", Percent(slider->GetValue())));
+  }
+  if (m_pSpectrumControl) m_pSpectrumControl->SetThreshold(m_Bands.threshold);
+  if (CDXUTCheckBox* box = m_Panel.GetCheckBox(IDC_TAKE_PEAK)) box->SetChecked(m_Bands.takePeak);
+  int source = IDC_INTERNAL_PLAYER;
+  if (m_SourceMode == kSourceLiveInput)
+    source = m_RecordingLine == RecordingLine::LineIn ? IDC_LINE_IN : IDC_MICRO;
+  if (CDXUTRadioButton* radio = m_Panel.GetRadioButton(source)) radio->SetChecked(true);
 }
 
 void CALLBACK SoundManager::OnGuiEvent(UINT nEvent, int nControlID, CDXUTControl* pControl,

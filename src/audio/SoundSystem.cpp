@@ -27,6 +27,12 @@ constexpr int kMaxSampleFrames = 1 << 22;
 constexpr long kRingFrames = kOutputRate / 2;  // half a second decoded ahead
 constexpr long kDecodeChunk = 2048;
 constexpr int kMixChunk = 1024;
+// A block handed to the dummy or disk driver is written out right after the
+// callback returns; until this long after, it counts as not yet heard, so
+// the analysis never runs ahead of what was written.
+constexpr auto kHandOverGrace = std::chrono::milliseconds(2);
+// Callbacks that measure how far a device runs ahead at its start.
+constexpr int kLeadCallbacks = 16;
 
 const char* const kErrorTexts[] = {
     "No errors",
@@ -106,6 +112,9 @@ SoundSystem::SoundSystem(SoundBackend backend) : m_backend(backend) {
   m_samples.resize(kMaxSamples);
   m_channels.resize(std::size_t(m_channelCount));
   m_mixScratch.resize(std::size_t(kMixChunk) * 2);
+  m_liveScratch.resize(std::size_t(kMixChunk));
+  m_history.assign(std::size_t(kHistorySize), 0.0f);
+  m_live = std::make_unique<LiveRing>();
   m_fft = std::make_unique<Fft>();
 }
 
@@ -145,13 +154,18 @@ bool SoundSystem::Init(int rate, int channels, unsigned) {
     std::lock_guard lock(m_mixMutex);
     m_channels.assign(std::size_t(m_channelCount), Channel{});
     m_channelStream = 0;
-    m_history.fill(0.0f);
+    std::fill(m_history.begin(), m_history.end(), 0.0f);
+    m_historyFilter.Reset();
     m_framesMixed = 0;
+    m_framesHanded = 0;
     m_lastBlockFrames = 0;
     m_lastBlockTime = std::chrono::steady_clock::now();
+    m_leadSamples = 0;
+    m_maxLead = 0.0;
   }
   m_pendingFrames = 0.0;
   m_lastAnalysedFrame = 0;
+  m_lastAnalysedSignal = AnalysedSignal::None;
   if (m_backend == SoundBackend::Device) {
     if (!OpenDevice()) {
       m_error = kSoundErrInit;
@@ -189,6 +203,8 @@ bool SoundSystem::OpenDevice() {
   want.callback = &SoundSystem::AudioCallback;
   want.userdata = this;
   SDL_AudioSpec have{};
+  // PulseAudio's monitor sources ("what you hear") are capture devices too.
+  SDL_SetHint(SDL_HINT_AUDIO_INCLUDE_MONITORS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     m_outputDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (m_outputDevice == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -210,12 +226,25 @@ bool SoundSystem::OpenDevice() {
     }
   }
   const char* driver = SDL_GetCurrentAudioDriver();
-  std::string name = driver ? driver : "";
-  m_dummyDriver = name == "dummy";
-  m_deviceFrames = want.samples;
-  // The dummy and disk drivers consume a block while the next is prepared;
-  // a real device plays a block after the one or two it already holds.
-  m_deviceQueueFrames = (name == "dummy" || name == "disk") ? 0 : 2 * m_deviceFrames;
+  m_driver = driver ? driver : "";
+  m_dummyDriver = m_driver == "dummy";
+  m_deviceFrames = have.samples > 0 ? have.samples : want.samples;
+  // What each of SDL's drivers keeps between the callback and the listener.
+  // The dummy and disk drivers write a block out as soon as it is mixed,
+  // then sleep for its length. SDL's ALSA driver writes the block into a
+  // two-period buffer, blocking while it is full, and mixes the next one at
+  // once: a block starts to play two periods after it is mixed. The sound
+  // servers (PulseAudio, PipeWire) are asked for one block of latency; what
+  // they add on top is unknown here, which is what the analysis offset is for.
+  if (m_driver == "dummy" || m_driver == "disk") {
+    m_heardModel = HeardModel::HandedOver;
+    m_driverQueueFrames = 0;
+  } else {
+    m_heardModel = HeardModel::Played;
+    m_driverQueueFrames = (m_driver == "alsa" ? 2 : 1) * m_deviceFrames;
+  }
+  Log("Sound: output through SDL's \"" + m_driver + "\" driver, " +
+      std::to_string(m_deviceFrames) + "-frame blocks\n");
   return true;
 }
 
@@ -230,6 +259,7 @@ void SoundSystem::Close() {
     if (m_decoder.joinable()) m_decoder.join();
     if (m_captureDevice) SDL_CloseAudioDevice(m_captureDevice);
     m_captureDevice = 0;
+    m_captureOpened.clear();
     if (m_outputDevice) SDL_CloseAudioDevice(m_outputDevice);
     m_outputDevice = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -452,8 +482,19 @@ int SoundSystem::PlaySound(int channel, SampleHandle handle) {
   c.sample = handle;
   c.position = 0.0;
   c.step = double(sample->frequency) / kOutputRate;
+  c.gain = 1.0f;
   m_error = kSoundOk;
   return channel;
+}
+
+bool SoundSystem::SetChannelVolume(int channel, int volume) {
+  std::lock_guard lock(m_mixMutex);
+  if (channel < 1 || channel >= int(m_channels.size())) {
+    m_error = kSoundErrInvalidParam;
+    return false;
+  }
+  m_channels[std::size_t(channel)].gain = float(std::clamp(volume, 0, 255)) / 255.0f;
+  return true;
 }
 
 bool SoundSystem::StopSound(int channel) {
@@ -493,18 +534,37 @@ bool SoundSystem::RecordStartSample(SampleHandle handle, bool loop) {
     want.callback = &SoundSystem::CaptureCallback;
     want.userdata = this;
     SDL_AudioSpec have{};
-    m_captureDevice = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+    m_captureOpened.clear();
+    if (!m_captureName.empty()) {
+      m_captureDevice = SDL_OpenAudioDevice(m_captureName.c_str(), 1, &want, &have, 0);
+      if (m_captureDevice != 0) {
+        m_captureOpened = m_captureName;
+      } else {
+        // A device unplugged since it was chosen: the show goes on with the
+        // default input.
+        Log("Sound: capture device \"" + m_captureName + "\" not available (" + SDL_GetError() +
+            "), recording from the default device\n");
+      }
+    }
+    if (m_captureDevice == 0) m_captureDevice = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
     if (m_captureDevice == 0) {
       Log(std::string("Sound: no capture device: ") + SDL_GetError() + "\n");
       m_error = kSoundErrRecord;
       return false;
     }
+    m_captureFrames = have.samples > 0 ? have.samples : want.samples;
+    Log("Sound: recording from " +
+        (m_captureOpened.empty() ? std::string("the default capture device")
+                                 : "\"" + m_captureOpened + "\"") +
+        ", " + std::to_string(m_captureFrames) + "-frame blocks\n");
   }
   {
     std::lock_guard lock(m_mixMutex);
     m_recordSample = handle;
     m_recordLoop = loop;
     m_recordPosition = 0;
+    const bool device = m_backend == SoundBackend::Device;
+    m_live->Reset(device ? m_deviceFrames : 0, device ? m_captureFrames : 0);
   }
   if (m_captureDevice) SDL_PauseAudioDevice(m_captureDevice, 0);
   m_error = kSoundOk;
@@ -516,16 +576,41 @@ bool SoundSystem::RecordStop() {
     SDL_CloseAudioDevice(m_captureDevice);
     m_captureDevice = 0;
   }
+  m_captureOpened.clear();
   std::lock_guard lock(m_mixMutex);
   bool was = m_recordSample != 0;
   m_recordSample = 0;
   return was;
 }
 
+std::vector<std::string> SoundSystem::CaptureDeviceNames() const {
+  std::vector<std::string> names;
+  if (m_backend != SoundBackend::Device || !m_initialized) return names;
+  const int count = SDL_GetNumAudioDevices(1);
+  for (int i = 0; i < count; ++i)
+    if (const char* name = SDL_GetAudioDeviceName(i, 1)) names.emplace_back(name);
+  return names;
+}
+
+SoundSystem::LiveStatus SoundSystem::GetLiveStatus() const {
+  std::lock_guard lock(m_mixMutex);
+  LiveStatus status;
+  status.captured = m_live->Written();
+  status.distance = m_live->Distance();
+  status.targetDistance = m_live->TargetDistance();
+  status.resyncs = m_live->Resyncs();
+  status.trim = m_live->Trim();
+  status.running = m_live->Running();
+  return status;
+}
+
 void SoundSystem::WriteCapture(const std::int16_t* data, std::size_t count) {
   std::lock_guard lock(m_mixMutex);
   Sample* sample = FindSample(m_recordSample);
   if (!sample) return;
+  m_live->Write(data, count);
+  // The recording sample loops as it always has; only a channel that plays
+  // it while it is recorded reads the live ring instead.
   for (std::size_t i = 0; i < count; ++i) {
     if (m_recordPosition >= sample->data.size()) {
       if (!m_recordLoop) { m_recordSample = 0; return; }
@@ -536,15 +621,10 @@ void SoundSystem::WriteCapture(const std::int16_t* data, std::size_t count) {
 }
 
 void SoundSystem::FeedCapture(const float* mono, std::size_t count) {
-  std::int16_t block[256];
-  while (count > 0) {
-    std::size_t n = std::min<std::size_t>(count, std::size(block));
-    for (std::size_t i = 0; i < n; ++i)
-      block[i] = std::int16_t(std::lround(std::clamp(mono[i], -1.0f, 1.0f) * 32767.0f));
-    WriteCapture(block, n);
-    mono += n;
-    count -= n;
-  }
+  m_feedScratch.resize(count);
+  for (std::size_t i = 0; i < count; ++i)
+    m_feedScratch[i] = std::int16_t(std::lround(std::clamp(mono[i], -1.0f, 1.0f) * 32767.0f));
+  WriteCapture(m_feedScratch.data(), count);
 }
 
 void SoundSystem::CaptureCallback(void* user, std::uint8_t* bytes, int length) {
@@ -599,26 +679,58 @@ void SoundSystem::Advance(double seconds) {
   m_pendingFrames += std::min(seconds, 10.0) * kOutputRate;
   auto frames = std::int64_t(m_pendingFrames);
   m_pendingFrames -= double(frames);
-  while (frames > 0) {
-    int n = int(std::min<std::int64_t>(frames, kMixChunk));
-    Mix(m_mixScratch.data(), n);
-    frames -= n;
+  if (frames == 0) return;
+  // One request, as a device asking for this much at once.
+  BeginRequest(int(frames));
+  for (std::int64_t left = frames; left > 0;) {
+    int n = int(std::min<std::int64_t>(left, kMixChunk));
+    MixFrames(m_mixScratch.data(), n);
+    left -= n;
   }
+  EndRequest(int(frames));
 }
 
 void SoundSystem::Mix(float* out, int frames) {
-  if (m_backend == SoundBackend::Offline) {
-    // No decoder thread: decode what this block needs, right here.
-    while (frames > kMixChunk) {
-      Mix(out, kMixChunk);
-      out += std::size_t(kMixChunk) * 2;
-      frames -= kMixChunk;
-    }
-    std::lock_guard decode(m_decodeMutex);
-    Stream* stream = FindStream(m_channelStream);
-    if (stream && stream->playing) FillStream(*stream);
+  if (frames <= 0) return;
+  BeginRequest(frames);
+  MixFrames(out, frames);
+  EndRequest(frames);
+}
+
+void SoundSystem::BeginRequest(int frames) {
+  std::lock_guard lock(m_mixMutex);
+  if (m_backend == SoundBackend::Device && m_leadSamples < kLeadCallbacks) {
+    // A device that fills a buffer at its start asks for blocks faster than
+    // real time: how far ahead it got is what it holds.
+    const auto now = std::chrono::steady_clock::now();
+    if (m_leadSamples == 0) m_firstBlockTime = now;
+    const double elapsed = std::chrono::duration<double>(now - m_firstBlockTime).count();
+    m_maxLead = std::max(m_maxLead, double(m_framesHanded) - elapsed * kOutputRate);
+    ++m_leadSamples;
   }
-  MixBlock(out, frames);
+  if (m_recordSample != 0) m_live->BeginRequest(frames);
+}
+
+void SoundSystem::EndRequest(int frames) {
+  std::lock_guard lock(m_mixMutex);
+  m_framesHanded += frames;
+  m_lastBlockFrames = frames;
+  m_lastBlockTime = std::chrono::steady_clock::now();
+}
+
+void SoundSystem::MixFrames(float* out, int frames) {
+  while (frames > 0) {
+    const int n = std::min(frames, kMixChunk);
+    if (m_backend == SoundBackend::Offline) {
+      // No decoder thread: decode what this chunk needs, right here.
+      std::lock_guard decode(m_decodeMutex);
+      Stream* stream = FindStream(m_channelStream);
+      if (stream && stream->playing) FillStream(*stream);
+    }
+    MixBlock(out, n);
+    out += std::size_t(n) * 2;
+    frames -= n;
+  }
 }
 
 void SoundSystem::MixBlock(float* out, int frames) {
@@ -639,10 +751,23 @@ void SoundSystem::MixBlock(float* out, int frames) {
       stream->atEnd = true;
     }
   }
+  bool liveRead = false;
   for (std::size_t ch = 1; ch < m_channels.size(); ++ch) {
     Channel& c = m_channels[ch];
     const Sample* sample = FindSample(c.sample);
     if (!sample) continue;
+    if (c.sample == m_recordSample) {
+      // Monitoring the input: the live ring, a steady distance behind the
+      // capture (read once per block, however many channels play it).
+      if (!liveRead) m_live->Read(m_liveScratch.data(), frames);
+      liveRead = true;
+      for (int f = 0; f < frames; ++f) {
+        const float v = m_liveScratch[std::size_t(f)] * c.gain;
+        out[f * 2] += v;
+        out[f * 2 + 1] += v;
+      }
+      continue;
+    }
     const bool loop = (sample->mode & kModeLoopNormal) != 0;
     const double end = loop ? sample->loopEnd : double(sample->data.size());
     for (int f = 0; f < frames; ++f) {
@@ -650,40 +775,72 @@ void SoundSystem::MixBlock(float* out, int frames) {
         if (!loop) { c = Channel{}; break; }
         c.position = sample->loopStart + std::fmod(c.position - end, end - sample->loopStart);
       }
-      float v = sample->data[std::size_t(c.position)] * (1.0f / 32768.0f);
+      float v = sample->data[std::size_t(c.position)] * (1.0f / 32768.0f) * c.gain;
       out[f * 2] += v;
       out[f * 2 + 1] += v;
       c.position += c.step;
     }
   }
   // What the listener hears, before the master volume: the visuals follow
-  // the music even while the output is muted.
+  // the music even while the output is muted. DC-blocked for the analysis.
   const float gain = float(m_masterVolume.load()) / 255.0f;
   for (int f = 0; f < frames; ++f) {
-    m_history[std::size_t((m_framesMixed + f) % kHistorySize)] = 0.5f * (out[f * 2] + out[f * 2 + 1]);
+    const float mono = 0.5f * (out[f * 2] + out[f * 2 + 1]);
+    m_history[std::size_t((m_framesMixed + f) % kHistorySize)] = m_historyFilter.Process(mono);
     out[f * 2] *= gain;
     out[f * 2 + 1] *= gain;
   }
   m_framesMixed += frames;
-  m_lastBlockFrames = frames;
-  m_lastBlockTime = std::chrono::steady_clock::now();
+}
+
+int SoundSystem::OutputQueueFramesLocked() const {
+  if (m_heardModel != HeardModel::Played) return 0;
+  const int measured = int(std::clamp(m_maxLead, 0.0, 8.0 * m_deviceFrames));
+  return std::max(m_driverQueueFrames, measured);
+}
+
+int SoundSystem::OutputQueueFrames() const {
+  std::lock_guard lock(m_mixMutex);
+  return OutputQueueFramesLocked();
+}
+
+int SoundSystem::MeasuredLeadFrames() const {
+  std::lock_guard lock(m_mixMutex);
+  return int(std::max(0.0, m_maxLead));
 }
 
 std::int64_t SoundSystem::HeardFrameLocked(std::chrono::steady_clock::time_point now) const {
-  if (m_backend == SoundBackend::Offline) return m_framesMixed;
-  // The latest block started to be heard when it was handed over (after
-  // what the device still held); it is heard at the output rate from then,
-  // never beyond its end.
+  switch (m_heardModel) {
+    case HeardModel::Mixed:
+      return m_framesMixed;
+    case HeardModel::HandedOver:
+      // Written out (or discarded) right after the callback: the block
+      // counts once that write has surely happened.
+      return now - m_lastBlockTime >= kHandOverGrace ? m_framesHanded
+                                                     : m_framesHanded - m_lastBlockFrames;
+    case HeardModel::Played:
+      break;
+  }
+  // The latest block starts to play after what the device still holds and
+  // is heard at the output rate from then, never beyond its end.
   auto elapsed = std::chrono::duration<double>(now - m_lastBlockTime).count();
   auto into = std::clamp<std::int64_t>(std::int64_t(elapsed * kOutputRate), 0, m_lastBlockFrames);
-  std::int64_t heard = m_framesMixed - m_lastBlockFrames - m_deviceQueueFrames + into;
+  std::int64_t heard = m_framesHanded - m_lastBlockFrames - OutputQueueFramesLocked() + into;
   return std::max<std::int64_t>(0, heard);
+}
+
+bool SoundSystem::LiveMonitoredLocked() const {
+  if (m_recordSample == 0) return false;
+  for (std::size_t ch = 1; ch < m_channels.size(); ++ch)
+    if (m_channels[ch].sample == m_recordSample) return true;
+  return false;
 }
 
 SoundSystem::OutputClock SoundSystem::GetOutputClock() const {
   std::lock_guard lock(m_mixMutex);
   OutputClock clock;
   clock.framesMixed = m_framesMixed;
+  clock.framesHanded = m_framesHanded;
   clock.lastBlockFrames = m_lastBlockFrames;
   clock.lastBlockTime = m_lastBlockTime;
   clock.heardFrame = HeardFrameLocked(std::chrono::steady_clock::now());
@@ -691,9 +848,15 @@ SoundSystem::OutputClock SoundSystem::GetOutputClock() const {
   return clock;
 }
 
+void SoundSystem::SetAnalysisOffsetMs(int milliseconds) {
+  m_offsetMs = std::clamp(milliseconds, -kMaxAnalysisOffsetMs, kMaxAnalysisOffsetMs);
+}
+
 const float* SoundSystem::GetSpectrum() {
   if (!m_initialized || !m_fftActive || !m_fft->cfg) return nullptr;
+  const std::int64_t offset = std::int64_t(std::llround(m_offsetMs * (kOutputRate / 1000.0)));
   std::int64_t end = 0;
+  AnalysedSignal signal = AnalysedSignal::Output;
   {
     std::lock_guard lock(m_mixMutex);
     bool playing = false;
@@ -701,22 +864,31 @@ const float* SoundSystem::GetSpectrum() {
     for (std::size_t ch = 1; ch < m_channels.size() && !playing; ++ch)
       playing = m_channels[ch].sample != 0;
     if (!playing) return nullptr;
-    end = HeardFrameLocked(std::chrono::steady_clock::now());
-    const std::int64_t oldest = m_framesMixed - kHistorySize;
-    for (int i = 0; i < kFftSize; ++i) {
-      std::int64_t frame = end - kFftSize + i;
-      m_fft->in[std::size_t(i)] =
-          (frame >= 0 && frame >= oldest) ? m_history[std::size_t(frame % kHistorySize)] : 0.0f;
+    if (LiveMonitoredLocked()) {
+      // The room hears the performer now; the monitor trails the capture.
+      signal = AnalysedSignal::Capture;
+      const std::int64_t newest = m_live->Written();
+      end = std::clamp(newest - offset, newest - LiveRing::kFrames + kFftSize + 1, newest);
+      for (int i = 0; i < kFftSize; ++i)
+        m_fft->in[std::size_t(i)] = m_live->Filtered(end - kFftSize + i);
+    } else {
+      const std::int64_t heard = HeardFrameLocked(std::chrono::steady_clock::now());
+      end = std::clamp(heard - offset, m_framesMixed - kHistorySize + kFftSize, m_framesMixed);
+      for (int i = 0; i < kFftSize; ++i) {
+        std::int64_t frame = end - kFftSize + i;
+        m_fft->in[std::size_t(i)] = frame >= 0 ? m_history[std::size_t(frame % kHistorySize)] : 0.0f;
+      }
     }
   }
   m_lastAnalysedFrame = end;
+  m_lastAnalysedSignal = signal;
   for (std::size_t i = 0; i < std::size_t(kFftSize); ++i) m_fft->in[i] *= m_fft->window[i];
   kiss_fftr(m_fft->cfg, m_fft->in.data(), m_fft->out.data());
   // Scaling: a Hann-windowed sine of amplitude A centred on bin k gives
   // |X[k]| = A * N / 4, so magnitudes are multiplied by 4 / N and a
-  // full-scale sine reads 1.0 in its bin (0.5 in each neighbour). The DC bin
-  // of a constant A reads 2A. Bin k is k * 44100 / 1024 Hz; the Nyquist bin
-  // is left out.
+  // full-scale sine reads 1.0 in its bin (0.5 in each neighbour). Bin k is
+  // k * 44100 / 1024 Hz; the Nyquist bin is left out. The high-pass has
+  // taken DC out before.
   constexpr float scale = 4.0f / float(kFftSize);
   for (int k = 0; k < kSpectrumSize; ++k) {
     const kiss_fft_cpx& c = m_fft->out[std::size_t(k)];

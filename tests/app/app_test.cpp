@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/App.h"
 #include "app/Bindings.h"
+#include "audio/SoundManager.h"
+#include "audio/SoundSettings.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
 #include "gfx/Font.h"
@@ -164,6 +167,34 @@ TEST(ShutDown, AFailedWriteKeepsThePreviousFile) {
   std::filesystem::create_directories("media/sequence.mv.tmp-" + std::to_string(::getpid()));
   EXPECT_FALSE(CloseApp());
   EXPECT_EQ(dir.Read(kSequence), good);
+}
+
+// The sound settings come back on the next start and go out at exit
+// beside the sequence file, which keeps its bytes.
+TEST(StartUp, SoundSettingsSurviveARestart) {
+  TempWorkDir dir;
+  const std::string show = Le32(7) + Prefs(0, 0, false) + Le32(1) + Records(1);
+  dir.Write(kSequence, show);
+  dir.Write("media/sound.toml", "[analysis]\nbands = [1, 2]\nthreshold = 30\n[sync]\noffset_ms = 80\n");
+  ASSERT_TRUE(InitApp());
+  EXPECT_TRUE(g_SoundManager.Bands().selected[1]);
+  EXPECT_TRUE(g_SoundManager.Bands().selected[2]);
+  EXPECT_FALSE(g_SoundManager.Bands().selected[3]);
+  EXPECT_EQ(g_SoundManager.Bands().threshold, 30.0f);
+  EXPECT_EQ(g_SoundManager.System().AnalysisOffsetMs(), 80);
+  g_SoundManager.Bands().selected[3] = true;
+  ASSERT_TRUE(CloseApp());
+  EXPECT_EQ(dir.Read(kSequence), show);
+  mv::audio::SoundSettingsRead read = mv::audio::ReadSoundSettings("media/sound.toml");
+  ASSERT_EQ(read.status, mv::audio::SoundSettingsRead::Status::Read);
+  EXPECT_TRUE(read.settings.selected[1] && read.settings.selected[2] && read.settings.selected[3]);
+  EXPECT_EQ(read.settings.threshold, 30);
+  EXPECT_EQ(read.settings.syncOffsetMs, 80);
+  // Without the file the next start is the panel's: nothing selected.
+  std::filesystem::remove("media/sound.toml");
+  ASSERT_TRUE(InitApp());
+  EXPECT_EQ(std::count(g_SoundManager.Bands().selected.begin(), g_SoundManager.Bands().selected.end(), true), 0);
+  EXPECT_EQ(g_SoundManager.System().AnalysisOffsetMs(), 0);
 }
 
 TEST(ShutDown, NoMediaFolderMeansNoFileAndFalse) {
