@@ -15,6 +15,7 @@
 #include "effects/QuadVertex.h"
 #include "effects/RenderTargetChain.h"
 #include "framework/Camera.h"
+#include "gfx/Font.h"
 #include "gfx/Math.h"
 #include "gfx/RecordingDevice.h"
 #include "gui/Controls.h"
@@ -149,6 +150,15 @@ TEST(DeviceCallbacks, ResourcesLiveFromCreateOrResetUntilLostOrDestroy) {
   ASSERT_NE(m.GetQuadDeclaration(), nullptr);
   EXPECT_EQ(m.GetQuadDeclaration()->GetVertexSize(0), 44u);
   EXPECT_EQ(m.GetSprite(), nullptr);  // made on reset
+  // Font A for the overlay, font B (antialiased) for the layer texts.
+  ASSERT_NE(m.GetFont(0), nullptr) << "no font: is fonts-liberation2 installed?";
+  ASSERT_NE(m.GetFont(1), nullptr);
+  for (int f = 0; f < 2; ++f) {
+    EXPECT_EQ(m.GetFont(f)->RequestedFace(), "Arial");
+    EXPECT_EQ(m.GetFont(f)->Height(), 15);
+    EXPECT_EQ(m.GetFont(f)->Weight(), 700);
+    EXPECT_EQ(m.GetFont(f)->Antialiased(), f == 1);
+  }
   EXPECT_EQ(m.GetSceneTexture(0), nullptr);
   EXPECT_EQ(rig.device->LiveDefaultPoolResources(), 0);
 
