@@ -76,3 +76,26 @@ TEST(Headless, TheSceneImageFillsTheViewRectangleBetweenTwoBars) {
   };
   for (const auto& c : cases) EXPECT_EQ(Rgb(c.x, c.y), c.rgb) << c.x << "," << c.y;
 }
+
+// With the scene effect required and missing, the player says why on
+// standard error and ends with exit code 1 instead of idling.
+TEST(Headless, AMissingRequiredSceneEffectEndsThePlayerWithAMessage) {
+  mv::test::TempWorkDir dir;
+  std::filesystem::create_directories("media");
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  fw::ResetState();
+  fw::SetHeadless(true);
+  g_DeviceManager.SetSceneEffectRequired(true);
+  testing::internal::CaptureStderr();
+  const int code = RunPlayer();
+  const std::string err = testing::internal::GetCapturedStderr();
+  g_DeviceManager.SetSceneEffectRequired(false);
+  fw::ResetState();
+  if (err.find("ERR_NOWINDOW") != std::string::npos) GTEST_SKIP() << "no headless GL context here";
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(err.find("the device could not be created: ERR_MEDIANOTFOUND"), std::string::npos) << err;
+  // Nothing of the device's is left behind.
+  EXPECT_EQ(g_DeviceManager.GetSceneTexture(0), nullptr);
+  EXPECT_EQ(g_DeviceManager.GetWhiteTexture(), nullptr);
+  EXPECT_EQ(g_DeviceManager.GetFont(0), nullptr);
+}
