@@ -200,6 +200,17 @@ gfx::HRESULT DeviceManager::ResetDeviceObjects(gfx::Device& device, const gfx::B
   return gfx::S_OK;
 }
 
+gfx::HRESULT DeviceManager::BindPassTargets(gfx::Device& device, int pass) const {
+  if (pass < 0 || pass >= m_passCount) return gfx::E_INVALIDARG;
+  for (int t = 0; t < m_targetsPerPass; ++t) {
+    const std::shared_ptr<gfx::Surface>& cell = m_table[pass][t];
+    // Slot 0 never goes empty; a short row leaves the other slots unbound.
+    if (t == 0 && !cell) return gfx::ERR_INVALIDCALL;
+    MV_RETURN_IF_FAILED(device.SetRenderTarget(t, cell));
+  }
+  return gfx::S_OK;
+}
+
 void DeviceManager::OnLostDevice(void* userContext) {
   if (auto* self = static_cast<DeviceManager*>(userContext)) self->LoseDeviceObjects();
 }

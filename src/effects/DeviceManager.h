@@ -107,6 +107,9 @@ class DeviceManager : public MVObject {
   const std::shared_ptr<gfx::Texture>& GetSceneTexture(int i) const { return m_sceneTextures[i]; }
   // Row `pass`, column `target` of the render-target table (empty cells null).
   const std::shared_ptr<gfx::Surface>& GetPassTarget(int pass, int target) const { return m_table[pass][target]; }
+  // What the scene's and sky box's pass `pass` draw into: render targets
+  // 0 .. targets-per-pass - 1 bound to that row of the table.
+  gfx::HRESULT BindPassTargets(gfx::Device& device, int pass) const;
   const std::shared_ptr<gfx::Texture>& GetWhiteTexture() const { return m_white; }
   const std::shared_ptr<gfx::Texture>& GetBlackTexture() const { return m_black; }
   const std::shared_ptr<gfx::VertexDeclaration>& GetQuadDeclaration() const { return m_quadDecl; }

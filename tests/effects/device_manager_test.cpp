@@ -254,6 +254,39 @@ TEST(DeviceCallbacks, PassTableFollowsTheSimultaneousTargets) {
   }
 }
 
+// Binding a pass puts its row's surfaces in slots 0 .. targets-per-pass - 1
+// and empties the rest of those slots.
+TEST(DeviceCallbacks, BindingAPassSetsItsRowOfTargets) {
+  for (const int n : {3, 2, 1}) {
+    Rig rig(true, n);
+    ASSERT_EQ(rig.Create(), 0);
+    EXPECT_EQ(rig.manager.BindPassTargets(*rig.device, 0), gfx::ERR_INVALIDCALL);  // no table before reset
+    ASSERT_EQ(rig.Reset(), 0);
+    const int passes = rig.manager.GetPassCount(), perPass = rig.manager.GetTargetsPerPass();
+    for (int p = 0; p < passes; ++p) {
+      rig.device->ClearEvents();
+      ASSERT_EQ(rig.manager.BindPassTargets(*rig.device, p), 0) << n << " " << p;
+      const auto set = rig.device->Find(Kind::SetRenderTarget);
+      ASSERT_EQ(set.size(), static_cast<std::size_t>(perPass)) << n;
+      for (int t = 0; t < perPass; ++t) {
+        EXPECT_EQ(set[t]->index, t);
+        EXPECT_EQ(set[t]->surface, rig.manager.GetPassTarget(p, t).get()) << n << " " << p << " " << t;
+      }
+    }
+    // Pass 1 of two: S2 alone, slot 1 emptied.
+    if (n == 2) {
+      std::shared_ptr<gfx::Surface> slot1;
+      EXPECT_LT(rig.device->GetRenderTarget(1, &slot1), 0);
+    }
+    EXPECT_EQ(rig.manager.BindPassTargets(*rig.device, passes), gfx::E_INVALIDARG);
+    EXPECT_EQ(rig.manager.BindPassTargets(*rig.device, -1), gfx::E_INVALIDARG);
+    rig.device->SetRenderTarget(0, rig.device->GetBackBuffer());
+    for (int t = 1; t < perPass; ++t) rig.device->SetRenderTarget(t, nullptr);
+    rig.Lost();
+    rig.Destroy();
+  }
+}
+
 TEST(DeviceCallbacks, SceneTexturesFallBackToEightBitsWithoutFloatTargets) {
   for (const bool floatTargets : {true, false}) {
     Rig rig(true, 4, floatTargets);
