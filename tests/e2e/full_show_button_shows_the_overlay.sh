@@ -22,8 +22,8 @@ cd "$run"
 SDL_AUDIODRIVER=dummy "$PLAYER" &
 pid=$!
 wait_for_window
-sleep 1
-import -window root "$run/before.png"
+# The first picture (clear colour in the corner) before anything else.
+wait_for_picture "$run/before.png" 0 0 "10,20,40"
 before=$(yellow_pixels "$run/before.png")
 [ "$before" -eq 0 ] || { echo "yellow overlay before the click: $before pixels"; exit 1; }
 
