@@ -61,7 +61,7 @@ bool InitApp() {
   ObjectCatalog().LoadFile();
 
   g_SequenceManager.BuildPanels();
-  g_DeviceManager.BuildPanel(0, 0);
+  g_DeviceManager.BuildPanel(&g_DialogResourceManager, fw::kBackBufferWidth, fw::kBackBufferHeight);
   // The scene panel's controls come with the scene editing work; until then
   // it is an empty dialog that still takes part in the routing.
   g_SceneManager.Panel().Init(&g_DialogResourceManager);
@@ -136,15 +136,21 @@ void OnFrameRender(gfx::Device* device, double /*time*/, float elapsed, void* /*
   const int targets = g_DeviceManager.GetTargetsPerPass();
   for (int i = 1; i < targets; ++i) device->SetRenderTarget(i, nullptr);
   Trace().Add("postprocess.render");
+  // The post-process chain runs here once it arrives; until then the
+  // colour scene-save texture is the final image.
+  const bool postProcessed = false;
   device->SetRenderTarget(0, saved);
   saved.reset();
   Trace().Add("compose");
   const gfx::BackBufferDesc bb = device->GetBackBufferDesc();
+  CDXUTDialog& view = g_DeviceManager.GetDialog();
   if (g_bGuiHidden)
-    g_DeviceManager.DrawFinalImage(device, 0, 0, bb.width, bb.height);
+    g_DeviceManager.DrawFinalImage(device, postProcessed, 0.0f, 0.0f, static_cast<float>(bb.width),
+                                   static_cast<float>(bb.height));
   else
-    g_DeviceManager.DrawFinalImage(device, g_DeviceManager.GetDialog().GetX(), g_DeviceManager.GetDialog().GetY(),
-                                   g_DeviceManager.GetDialog().GetWidth(), g_DeviceManager.GetDialog().GetHeight());
+    g_DeviceManager.DrawFinalImage(device, postProcessed, static_cast<float>(view.GetX()),
+                                   static_cast<float>(view.GetY()), static_cast<float>(view.GetWidth()),
+                                   static_cast<float>(view.GetHeight()));
   if (!g_bGuiHidden) {
     Trace().Add("overlay");
     std::snprintf(g_overlay[0], sizeof g_overlay[0], "%s", fw::GetFrameStats(fw::IsVsyncEnabled()));
@@ -199,7 +205,15 @@ int RunPlayer() {
   fw::InstallToolkitHooks();
   fw::SetHotkeyHandling(false, true, false);
   fw::CreateWindow("Morvane Player");
-  fw::CreateDevice(false, 1920, 1080);
+  // A device that cannot be made (or whose resources cannot) leaves nothing
+  // to show: say why and end with a failure instead of idling.
+  const gfx::HRESULT created = fw::CreateDevice(false, 1920, 1080);
+  if (gfx::Failed(created)) {
+    std::fprintf(stderr, "Morvane Player: the device could not be created: %s\n", mv::ResultName(created));
+    CloseApp();
+    fw::ResetState();
+    return 1;
+  }
   fw::MainLoop();
   CloseApp();
   return fw::GetExitCode();

@@ -3,10 +3,12 @@
 #include "animation/AnimationManager.h"
 #include "app/App.h"
 #include "audio/SoundManager.h"
+#include "effects/DeviceClients.h"
 #include "effects/DeviceManager.h"
 #include "effects/MetaballField.h"
 #include "effects/ParticleManager.h"
 #include "effects/PostProcessManager.h"
+#include "effects/RenderTargetChain.h"
 #include "effects/SkyBoxManager.h"
 #include "framework/Framework.h"
 #include "gui/DialogResourceManager.h"
@@ -35,7 +37,46 @@ class ProgramLinks final : public AnimationLinks {
   void SetMusicPosition(std::int32_t milliseconds) override { g_SoundManager.SetStreamTime(milliseconds); }
 };
 
+// The managers the device manager forwards to. Those whose device work has
+// not arrived yet answer success and hold nothing.
+class ProgramDevicePeers final : public DeviceClients {
+ public:
+  CDXUTDialogResourceManager* DialogResources() override { return &g_DialogResourceManager; }
+  fw::CDirectionWidget* LightWidget() override { return &g_SceneManager.GetLightWidget(); }
+  fw::CModelViewerCamera* SceneCamera() override { return g_SceneManager.GetCamera(); }
+  RenderTargetChain* Chains() override { return g_RenderTargetChain; }
+
+  gfx::HRESULT CreatePostProcess(gfx::Device&) override { return gfx::S_OK; }
+  gfx::HRESULT ResetPostProcessEffect(int, int, int) override { return gfx::S_OK; }
+  void LosePostProcess() override {}
+  void ReleasePostProcess() override { g_PostProcessManager.ReleaseEffects(); }
+
+  gfx::HRESULT CreateSkyBox(gfx::Device&, int) override { return gfx::S_OK; }
+  gfx::HRESULT ResetSkyBox(gfx::Device&) override { return gfx::S_OK; }
+  void LoseSkyBox() override {}
+  void DestroySkyBox() override {}
+
+  gfx::HRESULT CreateParticles(gfx::Device&) override { return gfx::S_OK; }
+  gfx::HRESULT ResetParticles(gfx::Device&) override { return gfx::S_OK; }
+  void LoseParticles() override {}
+  void DestroyParticles() override {}
+
+  gfx::HRESULT CreateScene(gfx::Device&) override {
+    g_SceneManager.OnCreateDevice();
+    return gfx::S_OK;
+  }
+  void LoseScene() override {}
+  void DestroyScene() override { g_SceneManager.OnDestroyDevice(); }
+
+  void DestroySequence() override {}
+};
+
 }  // namespace
+
+DeviceClients& ProgramDeviceClients() {
+  static ProgramDevicePeers clients;
+  return clients;
+}
 
 ScenePeers& ProgramScenePeers() {
   static ProgramPeers peers;

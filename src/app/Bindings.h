@@ -4,11 +4,13 @@
 // app/Globals.cpp. Each accessor returns one object, made on first use, so
 // the globals may take them in their constructors in any order.
 class AnimationLinks;
+class DeviceClients;
 class ScenePeers;
 struct ShowManagers;
 
 ScenePeers& ProgramScenePeers();
 AnimationLinks& ProgramAnimationLinks();
+DeviceClients& ProgramDeviceClients();
 const ShowManagers& ProgramShowManagers();
 
 // Registers the framework callbacks, the device manager's with the device

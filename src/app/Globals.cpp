@@ -19,7 +19,8 @@ MetaballField g_MetaballField;
 ValuesManager g_ValuesManager;
 PostProcessManager g_PostProcessManager;
 SkyBoxManager g_SkyBoxManager;
-DeviceManager g_DeviceManager;
+// The scene effect is optional until fx\reflectori.fxo ships with the player.
+DeviceManager g_DeviceManager(ProgramDeviceClients(), false);
 SceneManager g_SceneManager(ProgramScenePeers());
 SoundManager g_SoundManager;
 SequenceManager g_SequenceManager(ProgramShowManagers());

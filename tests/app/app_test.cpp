@@ -20,7 +20,9 @@
 #include "io/BinaryIO.h"
 #include "io/Utf16.h"
 #include "sequence/SequenceManager.h"
+#include "support/SceneEffectText.h"
 #include "support/TempWorkDir.h"
+#include "effects/QuadVertex.h"
 
 // ctest runs each test in a process of its own; run whole or shuffled, each
 // test still sets up the global state it relies on.
@@ -263,6 +265,75 @@ TEST(FrameLoop, FrameRenderOrderWithGuiHiddenAndShown) {
   // Every scene that begins also ends.
   EXPECT_EQ(device->Find(gfx::RecordedEvent::Kind::BeginScene).size(),
             device->Find(gfx::RecordedEvent::Kind::EndScene).size());
+}
+
+// What one frame leaves on the device, GUI hidden and shown: the clear, the
+// scene, the render targets put back, then the composition into the whole
+// back buffer or the device panel's rectangle (image and two bars), the
+// overlay only when shown, and one end of scene for the composition's.
+TEST(FrameLoop, AFrameReachesTheDeviceInOrder) {
+  TempWorkDir dir;
+  dir.Write("fx/reflectori.fxo", mv::test::SceneEffectText());
+  auto device = gfx::CreateRecordingDevice(1920, 1080);
+  const gfx::BackBufferDesc bb = device->GetBackBufferDesc();
+  g_DeviceManager.SetViewSize(640, 400);
+  g_DeviceManager.BuildPanel(1920, 1080);
+  ASSERT_EQ(DeviceManager::OnCreateDevice(device.get(), bb, &g_DeviceManager), 0);
+  ASSERT_EQ(DeviceManager::OnResetDevice(device.get(), bb, &g_DeviceManager), 0);
+  std::shared_ptr<gfx::Surface> backBuffer = device->GetBackBuffer();
+
+  using K = gfx::RecordedEvent::Kind;
+  for (const bool hidden : {true, false}) {
+    g_bGuiHidden = hidden;
+    device->ClearEvents();
+    OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+    std::vector<K> kinds;
+    std::vector<const gfx::RecordedEvent*> draws;
+    for (const auto& e : device->Events()) {
+      if (e.kind == K::Clear || e.kind == K::BeginScene || e.kind == K::EndScene || e.kind == K::SetRenderTarget)
+        kinds.push_back(e.kind);
+      if (e.kind == K::Draw) {
+        kinds.push_back(e.kind);
+        draws.push_back(&e);
+      }
+    }
+    // Clear, the scene's begin and end, render target 0 back, then the
+    // composition's scene with the image and the bars; the overlay's text
+    // batches follow when shown; one end.
+    std::vector<K> expected = {K::Clear, K::BeginScene, K::EndScene};
+    const auto targets = device->Find(K::SetRenderTarget);
+    for (std::size_t i = 0; i < targets.size(); ++i) expected.push_back(K::SetRenderTarget);
+    expected.insert(expected.end(), {K::BeginScene, K::Draw, K::Draw, K::Draw});
+    const std::size_t overlayDraws = draws.size() - 3;
+    for (std::size_t i = 0; i < overlayDraws; ++i) expected.push_back(K::Draw);
+    expected.push_back(K::EndScene);
+    EXPECT_EQ(kinds, expected) << hidden;
+    EXPECT_EQ(overlayDraws > 0, !hidden);
+    ASSERT_FALSE(targets.empty());
+    EXPECT_EQ(targets.back()->index, 0);
+    EXPECT_EQ(targets.back()->surface, backBuffer.get());
+    EXPECT_EQ(device->Find(K::Clear)[0]->value, 0x000A1428u);
+
+    ASSERT_GE(draws.size(), 3u);
+    EXPECT_EQ(draws[0]->technique, "RenderNoLight");
+    QuadVertex v[4];
+    ASSERT_EQ(draws[0]->vertices.size(), sizeof v);
+    std::memcpy(v, draws[0]->vertices.data(), sizeof v);
+    const float x = hidden ? 0.0f : 100.0f, y = hidden ? 0.0f : 200.0f;
+    const float w = hidden ? 1920.0f : 640.0f, h = hidden ? 1080.0f : 400.0f;
+    EXPECT_EQ(v[0].x, x - 0.5f) << hidden;
+    EXPECT_EQ(v[0].y, y - 0.5f) << hidden;
+    EXPECT_EQ(v[3].x, x + w - 0.5f) << hidden;
+    EXPECT_EQ(v[3].y, y + h - 0.5f) << hidden;
+    // Without post-processing the image is the colour scene-save texture.
+    const auto tx = device->Find(K::SetParameter, "g_txScene");
+    ASSERT_EQ(tx.size(), 2u);
+    EXPECT_EQ(tx[0]->texture, g_DeviceManager.GetSceneTexture(0).get());
+  }
+  g_bGuiHidden = true;
+  DeviceManager::OnLostDevice(&g_DeviceManager);
+  DeviceManager::OnDestroyDevice(&g_DeviceManager);
+  EXPECT_EQ(device->LiveDefaultPoolResources(), 0);
 }
 
 TEST(FrameLoop, AFailedBeginSceneSkipsOnlyTheSceneSteps) {

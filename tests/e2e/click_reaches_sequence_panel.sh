@@ -44,7 +44,7 @@ for size in 1920x1080 1280x720 1280x1024; do
   # The picture reaches the screen's edges (or its bars, where the aspect
   # differs): its corner pixels carry the frame's clear colour.
   read -r px py pw ph <<<"$(picture "$sw" "$sh")"
-  import -window root "$run/screen.png"
+  wait_for_picture "$run/screen.png" "$px" "$py" "10,20,40"
   for corner in "$px $py" "$((px + pw - 1)) $py" "$px $((py + ph - 1))" "$((px + pw - 1)) $((py + ph - 1))"; do
     # shellcheck disable=SC2086
     c=$(pixel "$run/screen.png" $corner)

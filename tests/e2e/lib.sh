@@ -52,3 +52,17 @@ wait_exit() {
   kill "$pid" 2>/dev/null || true
   return 124
 }
+
+# wait_for_picture FILE X Y RGB: screenshots into FILE until the pixel at
+# (X, Y) reads RGB ("10,20,40") or 15 s pass; the device is made after the
+# window appears, so the first picture comes some time after it.
+wait_for_picture() {
+  local file=$1 x=$2 y=$3 want=$4 got=""
+  for _ in $(seq 1 30); do
+    import -window root "$file"
+    got=$(convert "$file" -format "%[fx:int(255*p{$x,$y}.r)],%[fx:int(255*p{$x,$y}.g)],%[fx:int(255*p{$x,$y}.b)]" info:)
+    [ "$got" = "$want" ] && return 0
+    sleep 0.5
+  done
+  return 0
+}
