@@ -291,6 +291,10 @@ mv::HRESULT CMeshHierarchy::DestroyMeshContainer(MeshContainer* container) {
   return mv::S_OK;
 }
 
+namespace {
+std::vector<MeshContainer*> CollectContainers(MeshFrame* root);
+}  // namespace
+
 // ---- the hierarchy -----------------------------------------------------------------
 
 AnimatedMesh::~AnimatedMesh() { Destroy(); }
@@ -313,6 +317,7 @@ void AnimatedMesh::Destroy() {
     hierarchy_->DestroyFrame(f);
   }
   root_ = nullptr;
+  containers_.clear();
   tracks_.clear();
 }
 
@@ -384,6 +389,7 @@ mv::HRESULT AnimatedMesh::Load(const std::filesystem::path& file, const MeshLoad
     }
   }
   if (!root_) return fail(mv::E_FAIL);
+  containers_ = CollectContainers(root_);
   Connect();
   animationSetCount_ = static_cast<std::uint32_t>(data_->animationSets.size());
   tracks_.assign(data_->animationSets.size(), {});
@@ -464,9 +470,9 @@ MeshFrame* AnimatedMesh::FindFrame(const std::string& name) const {
   return nullptr;
 }
 
-std::vector<MeshContainer*> AnimatedMesh::Containers() const {
+namespace {
+std::vector<MeshContainer*> CollectContainers(MeshFrame* root_) {
   std::vector<MeshContainer*> out;
-  // Drawing order: a frame, its children, then its siblings.
   std::vector<MeshFrame*> stack;
   if (root_) stack.push_back(root_);
   while (!stack.empty()) {
@@ -478,6 +484,7 @@ std::vector<MeshContainer*> AnimatedMesh::Containers() const {
   }
   return out;
 }
+}  // namespace
 
 std::uint32_t AnimatedMesh::CountFrames() const {
   std::uint32_t n = 0;

@@ -146,7 +146,8 @@ class AnimatedMesh {
   const std::string& GetFilePath() const { return path_; }
   MeshFrame* GetFrameRoot() const { return root_; }
   MeshFrame* FindFrame(const std::string& name) const;
-  std::vector<MeshContainer*> Containers() const;
+  // In drawing order: a frame, its children, then its siblings.
+  const std::vector<MeshContainer*>& Containers() const { return containers_; }
   std::uint32_t CountFrames() const;
   // The matrix a container is drawn with, in object space: its frame's for
   // a rigid one, identity for a skinned one (its working mesh is posed).
@@ -165,6 +166,7 @@ class AnimatedMesh {
   std::shared_ptr<const gfx::XFileData> data_;
   std::unique_ptr<CMeshHierarchy> hierarchy_;
   MeshFrame* root_ = nullptr;
+  std::vector<MeshContainer*> containers_;
   std::vector<std::vector<Track>> tracks_;  // per animation set
   std::vector<gfx::Mat4> boneMatrices_;
   std::uint32_t boneCount_ = 0;
