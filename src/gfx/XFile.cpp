@@ -1,5 +1,7 @@
 #include "gfx/XFile.h"
 
+#include "gfx/XFileCheck.h"
+
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -9,8 +11,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <fstream>
+#include <string_view>
+#include <iterator>
 
 namespace gfx {
 namespace {
@@ -178,21 +183,43 @@ void MatchRotationSense(XFileData& data) {
         for (XRotationKey& k : ch.rotation) k.value = QuaternionConjugate(k.value);
 }
 
+// The effect file of the first effect instance of a text file
+// (EffectInstance { "name"; ... }), "?" when an instance's name cannot be
+// read (binary and compressed files, odd spellings); empty for none.
+std::string EffectFileNamed(const std::string& bytes) {
+  static constexpr std::string_view kWord = "EffectInstance";
+  bool seen = false;
+  for (std::size_t at = bytes.find(kWord); at != std::string::npos; at = bytes.find(kWord, at + 1)) {
+    if (at >= 9 && bytes.compare(at - 9, 9, "template ") == 0) continue;  // the declaration
+    seen = true;
+    std::size_t p = bytes.find('{', at);
+    if (p == std::string::npos || p - at > 300) continue;
+    ++p;
+    while (p < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[p]))) ++p;
+    if (p >= bytes.size() || bytes[p] != '"') continue;
+    const std::size_t close = bytes.find('"', p + 1);
+    if (close != std::string::npos && close - p < 300) return bytes.substr(p + 1, close - p - 1);
+  }
+  return seen ? "?" : "";
+}
+
 }  // namespace
 
 HRESULT ParseXFile(const std::filesystem::path& path, std::shared_ptr<const XFileData>* out, std::string* error) {
   if (!out) return E_INVALIDARG;
   out->reset();
+  std::string bytes;
   {
     std::ifstream probe(path, std::ios::binary);
     if (!probe) {
       if (error) *error = "cannot open " + path.string();
       return ERR_NOTFOUND;
     }
+    bytes.assign(std::istreambuf_iterator<char>(probe), std::istreambuf_iterator<char>());
   }
   ++g_parses;
   std::string why;
-  if (!ImporterSurvives(path.string(), &why)) {
+  if (!detail::CheckXFileForImporter(bytes, &why) || !ImporterSurvives(path.string(), &why)) {
     if (error) *error = path.string() + ": " + why;
     return E_FAIL;
   }
@@ -249,6 +276,7 @@ HRESULT ParseXFile(const std::filesystem::path& path, std::shared_ptr<const XFil
     data->animationSets.push_back(std::move(set));
   }
   MatchRotationSense(*data);
+  data->effectFile = EffectFileNamed(bytes);
   *out = std::move(data);
   return S_OK;
 }

@@ -77,6 +77,10 @@ struct XFileData {
   std::vector<XMesh> meshes;
   std::vector<XMaterial> materials;
   std::vector<XAnimationSet> animationSets;
+  // An effect file the file names (EffectInstance); the importer drops
+  // effect instances, so this is all that is kept of them. "?" when the
+  // name could not be read.
+  std::string effectFile;
 };
 
 // Parses the file. A file that the importer cannot read, or that would

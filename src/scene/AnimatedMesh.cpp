@@ -369,6 +369,7 @@ mv::HRESULT AnimatedMesh::Load(const std::filesystem::path& file, const MeshLoad
       MeshContainerSource src;
       src.mesh = &xm;
       src.materials.push_back(data_->materials[xm.material]);
+      src.effectFile = data_->effectFile;
       if (!xm.bones.empty()) {
         auto skin = std::make_shared<SkinInfo>();
         skin->influences.resize(xm.positions.size());

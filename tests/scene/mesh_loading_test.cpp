@@ -481,6 +481,24 @@ TEST_F(MeshLoading, HandMadeRigHasItsHierarchyMaterialsAndSkin) {
   EXPECT_GT(b.radius, 1.0f);
 }
 
+TEST_F(MeshLoading, EffectInstancesAreTracedNotLoaded) {
+  std::string rig = Slurp(kData / "rig.x");
+  const std::string tex = "TextureFilename {\n      \"nowhere.tga\";\n     }";
+  const std::size_t at = rig.find(tex);
+  ASSERT_NE(at, std::string::npos);
+  rig.insert(at + tex.size(), "\n     EffectInstance {\n      \"shiny.fx\";\n     }");
+  work.Write("fx_rig.x", rig);
+  AnimatedMesh m;
+  ASSERT_EQ(m.Load(work.Path() / "fx_rig.x", Context()), gfx::S_OK);
+  EXPECT_EQ(Count("This .x file references an effect file. Effect files are not handled by this demo\n"), 2);
+  EXPECT_EQ(m.Containers().size(), 2u);
+  // Without one, no such trace.
+  log.clear();
+  AnimatedMesh plain;
+  ASSERT_EQ(plain.Load(kData / "rig.x", Context()), gfx::S_OK);
+  EXPECT_EQ(Count("references an effect file"), 0);
+}
+
 TEST_F(MeshLoading, SkinnedContainersFollowTheirBones) {
   CMesh object;
   ASSERT_EQ(LoadMeshContent(object, Entry(Place(kData / "rig.x"), OBJ_ANIM), OBJ_ANIM, nullptr), gfx::S_OK);
