@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -189,6 +190,23 @@ bool CheckSkins(const std::vector<Token>& t, std::string* why) {
       if (!opens(j)) continue;
       j += 2;  // past '{'
       if (j < t.size() && t[j].kind == Token::Number) meshes.push_back({depth + 1, t[j].value});
+    } else if (k.kind == Token::Word && k.text == "MeshNormals") {
+      // Normals, then per face the normals it names.
+      std::size_t j = i;
+      if (!opens(j)) continue;
+      j += 2;
+      if (j >= t.size() || t[j].kind != Token::Number || !(t[j].value >= 0)) continue;
+      const double normals = t[j].value;
+      j += 1 + static_cast<std::size_t>(std::min(normals * 3, double(t.size())));
+      if (j >= t.size() || t[j].kind != Token::Number || !(t[j].value >= 0)) continue;
+      const double faces = t[j++].value;
+      for (double f = 0; f < faces && j < t.size() && t[j].kind == Token::Number; ++f) {
+        const double corners = t[j++].value;
+        if (!(corners >= 0) || corners > 1024) return *why = "a face of the normals is damaged", false;
+        for (double c = 0; c < corners && j < t.size() && t[j].kind == Token::Number; ++c, ++j)
+          if (!(t[j].value >= 0 && t[j].value < normals))
+            return *why = "a face names a normal the list does not have", false;
+      }
     } else if (k.kind == Token::Word && k.text == "SkinWeights") {
       std::size_t j = i;
       if (!opens(j) || meshes.empty()) continue;

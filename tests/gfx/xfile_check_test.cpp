@@ -151,6 +151,8 @@ TEST(XFileCheck, TextWeightsAreCheckedAgainstTheirOwnMesh) {
       {mesh(2, 1) + "// SkinWeights { \"b\"; 1; 99; }\n", true},
       {mesh(3, -1), false},
       {"Frame f { }\n", true},
+      {"Mesh m { 3; 0;0;0;,0;0;0;,0;0;0;; 1; 3;0,1,2;; MeshNormals { 1; 0;1;0;; 1; 3;0,0,0;; } }\n", true},
+      {"Mesh m { 3; 0;0;0;,0;0;0;,0;0;0;; 1; 3;0,1,2;; MeshNormals { 1; 0;1;0;; 1; 3;0,0,1;; } }\n", false},
   };
   for (const auto& c : cases) EXPECT_EQ(detail::CheckXFileForImporter(head + c.body, nullptr), c.ok) << c.body;
   EXPECT_FALSE(detail::CheckXFileForImporter("", nullptr));

@@ -423,6 +423,60 @@ TEST_F(MeshLoading, GarbageFilesFailWithoutCrashing) {
   }
 }
 
+// What exporters get wrong, written into the hand-made rig: each loads with
+// consistent content or is refused, never read out of bounds.
+TEST_F(MeshLoading, DamagedRigsLoadConsistentlyOrNotAtAll) {
+  const std::string rig = Slurp(kData / "rig.x");
+  const struct {
+    const char* name;
+    std::string from, to;
+    bool loads;
+  } cases[] = {
+      {"face past the vertices", "3;4,7,6;;", "3;4,7,60;;", true},
+      {"fewer texture coordinates", "    8;\n    0.0;0.0;,\n    1.0;0.0;,\n    1.0;1.0;,\n    0.0;1.0;,\n    0.0;0.0;,"
+       "\n    1.0;0.0;,\n    1.0;1.0;,\n    0.0;1.0;;", "    2;\n    0.0;0.0;,\n    1.0;0.0;;", false},
+      {"material past the list", "    0,\n    0,\n    1,\n    1;", "    0,\n    0,\n    1,\n    7;", true},
+      {"fewer face materials", "    4;\n    0,\n    0,\n    1,\n    1;", "    2;\n    0,\n    1;", false},
+      {"normal past its list", "   MeshTextureCoords {",
+       "   MeshNormals {\n    1;\n    0.0;1.0;0.0;;\n    4;\n    3;0,0,0;,\n    3;0,0,0;,\n    3;0,0,9;,\n"
+       "    3;0,0,0;;\n   }\n   MeshTextureCoords {", false},
+      {"normals in range", "   MeshTextureCoords {",
+       "   MeshNormals {\n    2;\n    0.0;1.0;0.0;,\n    0.0;-1.0;0.0;;\n    4;\n    3;1,1,1;,\n    3;1,1,1;,\n"
+       "    3;0,0,0;,\n    3;0,0,0;;\n   }\n   MeshTextureCoords {", true},
+      {"skin weight past the vertices", "    4,\n    5,\n    6,\n    7;", "    4,\n    5,\n    6,\n    8;", false},
+      {"no animation keys", "   2;\n   2;\n   0;3;0.0,2.0,0.0;;,\n   100;3;0.0,4.0,0.0;;;", "   2;\n   0;;", false},
+  };
+  int i = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text = rig;
+    const std::size_t at = text.find(c.from);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, c.from.size(), c.to);
+    const std::string file = "damaged" + std::to_string(i++) + ".x";
+    work.Write(file, text);
+    AnimatedMesh m;
+    const bool loaded = gfx::Succeeded(m.Load(work.Path() / file, Context()));
+    EXPECT_EQ(loaded, c.loads);
+    if (!loaded) continue;
+    for (MeshContainer* mc : m.Containers()) {
+      std::vector<std::uint32_t> idx(std::size_t{mc->mesh->GetNumFaces()} * 3);
+      void* ib = nullptr;
+      ASSERT_EQ(mc->mesh->LockIndexBuffer(gfx::LOCK_READONLY, &ib), gfx::S_OK);
+      std::memcpy(idx.data(), ib, idx.size() * 4);
+      mc->mesh->UnlockIndexBuffer();
+      for (std::uint32_t v : idx) EXPECT_LT(v, mc->mesh->GetNumVertices());
+      ASSERT_FALSE(mc->materials.empty());
+    }
+    m.SetAnimationType(ANIM_PING_PONG);
+    m.SetSpeed(1);
+    m.Update(0.7f);
+    for (MeshContainer* mc : m.Containers())
+      if (mc->skinnedMesh)
+        for (const gfx::Vec3& p : Positions(*mc->skinnedMesh)) EXPECT_TRUE(std::isfinite(p.x + p.y + p.z));
+  }
+}
+
 TEST_F(MeshLoading, MissingFileLeavesTheObjectAsItWas) {
   CMesh object;
   object.kind = OBJ_MESH;
