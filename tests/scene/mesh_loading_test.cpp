@@ -646,6 +646,34 @@ TEST_F(MeshLoading, AnimationTypesMapTheClockIntoTheSet) {
   }
 }
 
+TEST_F(MeshLoading, HandOverTakesPartsSetTypeAndSpeed) {
+  AnimatedMesh m;
+  ASSERT_EQ(m.Load(kData / "rig.x", Context()), gfx::S_OK);
+  MeshParams p;
+  p.start = 1;
+  p.end = 2;
+  p.animationSet = 1;
+  p.animationType = ANIM_LOOP_BACKWARD;
+  p.animationSpeed = 0.5f;
+  m.HandOver(p);
+  EXPECT_EQ(m.GetCurrentAnimationSet(), 1);
+  const bool drawn[] = {false, true, false};
+  for (std::uint32_t part = 0; part < 3; ++part) EXPECT_EQ(m.IsPartDrawn(part), drawn[part]) << part;
+  m.Update(0.5f);  // 0.25 s into a backward loop of 1 s
+  EXPECT_NEAR(m.PoseTime(), 0.75, 1e-6);
+}
+
+TEST_F(MeshLoading, RigidContainersDrawWithTheirFrame) {
+  AnimatedMesh m;
+  ASSERT_EQ(m.Load(kRealX / "kwxport_test_cubewithvcolors.x", Context()), gfx::S_OK);
+  m.Update(0.0f);
+  for (MeshContainer* c : m.Containers()) {
+    EXPECT_FALSE(c->skin);
+    EXPECT_FALSE(c->skinnedMesh);
+    EXPECT_NEAR(AnimatedMesh::DrawMatrix(*c)[3][1], -0.492f, 1e-3f);
+  }
+}
+
 TEST_F(MeshLoading, AnimationSetSelectionIsBoundedByTheCount) {
   AnimatedMesh m;
   ASSERT_EQ(m.Load(kData / "rig.x", Context()), gfx::S_OK);
