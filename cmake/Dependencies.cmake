@@ -4,6 +4,7 @@ find_package(SDL2 REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS EGL)
 find_package(glm REQUIRED)
 find_package(assimp REQUIRED)
+find_package(ZLIB REQUIRED)  # compressed .x files, read before the importer sees them
 find_package(Freetype REQUIRED)
 find_package(Fontconfig REQUIRED)
 find_package(harfbuzz QUIET)

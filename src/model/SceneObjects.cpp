@@ -46,6 +46,28 @@ CLayerTextObject::CLayerTextObject() {
 }
 TimeLine* CLayerTextObject::CreateTimeLine() { return Replace<TimeLineLayerText>(this); }
 
+MeshMaterial::MeshMaterial(MeshMaterial&& o) noexcept
+    : effect(std::move(o.effect)), technique(o.technique), parameterBlock(o.parameterBlock),
+      texture(std::move(o.texture)) {
+  o.parameterBlock = gfx::BlockHandle{};
+}
+
+MeshMaterial& MeshMaterial::operator=(MeshMaterial&& o) noexcept {
+  if (this != &o) {
+    if (effect && parameterBlock) effect->DeleteParameterBlock(parameterBlock);
+    effect = std::move(o.effect);
+    technique = o.technique;
+    parameterBlock = o.parameterBlock;
+    texture = std::move(o.texture);
+    o.parameterBlock = gfx::BlockHandle{};
+  }
+  return *this;
+}
+
+MeshMaterial::~MeshMaterial() {
+  if (effect && parameterBlock) effect->DeleteParameterBlock(parameterBlock);
+}
+
 CMesh::CMesh() {
   mv::io::CopyToFixed(text, kNameLength, kDefaultText);
   mv::io::CopyToFixed(font, kFontLength, kDefaultFont);
@@ -57,8 +79,10 @@ CMesh::~CMesh() {
 }
 
 void CMesh::ReleaseMeshResources() {
-  mesh.reset();
+  // Textures first, then the records with their effect references.
+  for (MeshMaterial& m : materials) m.texture.reset();
   materials.clear();
+  mesh.reset();
   materialCount = 0;
   animatedMesh.reset();
   partCount = 0;

@@ -14,6 +14,7 @@
 #include <ostream>
 #include <vector>
 
+#include "gfx/Effect.h"
 #include "gfx/Math.h"
 #include "model/MeshParams.h"
 
@@ -149,10 +150,20 @@ class CPostProcessObject : public CSceneObject {
   float params[kPostProcessParamFloats] = {};
 };
 
-// One record per subset of a mesh.
+// One record per subset of a mesh. Without a scene effect the handles stay
+// empty and the texture is still held.
 struct MeshMaterial {
+  MeshMaterial() = default;
+  MeshMaterial(MeshMaterial&& o) noexcept;
+  MeshMaterial& operator=(MeshMaterial&& o) noexcept;
+  MeshMaterial(const MeshMaterial&) = delete;
+  MeshMaterial& operator=(const MeshMaterial&) = delete;
+  // Deletes the block: the scene effect outlives every slide's meshes.
+  ~MeshMaterial();
+
   std::shared_ptr<gfx::Effect> effect;  // the scene effect
-  std::uintptr_t parameterBlock = 0;    // recorded once at load
+  gfx::TechniqueHandle technique;       // its first valid technique
+  gfx::BlockHandle parameterBlock;      // recorded once at load
   std::shared_ptr<gfx::Texture> texture;
 };
 
