@@ -136,9 +136,18 @@ void OnFrameRender(gfx::Device* device, double /*time*/, float elapsed, void* /*
   const int targets = g_DeviceManager.GetTargetsPerPass();
   for (int i = 1; i < targets; ++i) device->SetRenderTarget(i, nullptr);
   Trace().Add("postprocess.render");
-  // The post-process chain runs here once it arrives; until then the
-  // colour scene-save texture is the final image.
-  const bool postProcessed = false;
+  bool postProcessed = false;
+  {
+    PostProcessFrame frame;
+    for (int i = 0; i < 3; ++i) frame.sceneTextures[static_cast<std::size_t>(i)] = g_DeviceManager.GetSceneTexture(i);
+    frame.chains = g_RenderTargetChain;
+    const auto* post = dynamic_cast<const CPostProcessObject*>(g_SceneManager.GetObject(3));
+    frame.parameterBlock = post ? post->params : nullptr;
+    const gfx::BackBufferDesc size = device->GetBackBufferDesc();
+    frame.width = size.width;
+    frame.height = size.height;
+    g_PostProcessManager.PerformPostProcess(*device, frame, &postProcessed);
+  }
   device->SetRenderTarget(0, saved);
   saved.reset();
   Trace().Add("compose");

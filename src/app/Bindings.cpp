@@ -12,6 +12,9 @@
 #include "effects/SkyBoxManager.h"
 #include "framework/Framework.h"
 #include "gui/DialogResourceManager.h"
+#include "io/Log.h"
+#include "scene/AnimatedMesh.h"
+#include "scene/MeshContent.h"
 #include "scene/SceneManager.h"
 #include "sequence/SequenceManager.h"
 #include "values/ValuesManager.h"
@@ -38,7 +41,9 @@ class ProgramLinks final : public AnimationLinks {
 };
 
 // The managers the device manager forwards to. Those whose device work has
-// not arrived yet answer success and hold nothing.
+// not arrived yet answer success and hold nothing. The post-process effects
+// and the particle texture are media of the show: one that is missing is
+// logged and the show goes on without it rather than without a picture.
 class ProgramDevicePeers final : public DeviceClients {
  public:
   CDXUTDialogResourceManager* DialogResources() override { return &g_DialogResourceManager; }
@@ -46,9 +51,15 @@ class ProgramDevicePeers final : public DeviceClients {
   fw::CModelViewerCamera* SceneCamera() override { return g_SceneManager.GetCamera(); }
   RenderTargetChain* Chains() override { return g_RenderTargetChain; }
 
-  gfx::HRESULT CreatePostProcess(gfx::Device&) override { return gfx::S_OK; }
-  gfx::HRESULT ResetPostProcessEffect(int, int, int) override { return gfx::S_OK; }
-  void LosePostProcess() override {}
+  gfx::HRESULT CreatePostProcess(gfx::Device& device) override {
+    if (gfx::Failed(g_PostProcessManager.OnCreateDevice(device)))
+      Log("Post-processing is off: an effect file could not be loaded\n");
+    return gfx::S_OK;
+  }
+  gfx::HRESULT ResetPostProcessEffect(int effect, int width, int height) override {
+    return g_PostProcessManager.ResetEffect(effect, width, height);
+  }
+  void LosePostProcess() override { g_PostProcessManager.OnLostDevice(); }
   void ReleasePostProcess() override { g_PostProcessManager.ReleaseEffects(); }
 
   gfx::HRESULT CreateSkyBox(gfx::Device&, int) override { return gfx::S_OK; }
@@ -56,17 +67,29 @@ class ProgramDevicePeers final : public DeviceClients {
   void LoseSkyBox() override {}
   void DestroySkyBox() override {}
 
-  gfx::HRESULT CreateParticles(gfx::Device&) override { return gfx::S_OK; }
-  gfx::HRESULT ResetParticles(gfx::Device&) override { return gfx::S_OK; }
-  void LoseParticles() override {}
-  void DestroyParticles() override {}
+  gfx::HRESULT CreateParticles(gfx::Device& device) override {
+    g_ParticleManager.OnCreateDevice(device);
+    return gfx::S_OK;
+  }
+  gfx::HRESULT ResetParticles(gfx::Device& device) override {
+    g_ParticleManager.OnResetDevice(device);
+    return gfx::S_OK;
+  }
+  void LoseParticles() override { g_ParticleManager.OnLostDevice(); }
+  void DestroyParticles() override { g_ParticleManager.OnDestroyDevice(); }
 
-  gfx::HRESULT CreateScene(gfx::Device&) override {
+  gfx::HRESULT CreateScene(gfx::Device& device) override {
+    // Meshes load on this device, with the scene effect and its white texture.
+    SetMeshLoadContext(
+        MeshLoadContext{&device, g_DeviceManager.SceneEffect(), g_DeviceManager.GetWhiteTexture(), nullptr});
     g_SceneManager.OnCreateDevice();
     return gfx::S_OK;
   }
   void LoseScene() override {}
-  void DestroyScene() override { g_SceneManager.OnDestroyDevice(); }
+  void DestroyScene() override {
+    g_SceneManager.OnDestroyDevice();
+    SetMeshLoadContext(MeshLoadContext{});
+  }
 
   void DestroySequence() override {}
 };

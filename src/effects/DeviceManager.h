@@ -101,6 +101,7 @@ class DeviceManager : public MVObject {
   gfx::Sprite* GetSprite() const { return m_sprite.get(); }
 
   gfx::Effect* GetSceneEffect() const { return m_sceneEffect.get(); }
+  const std::shared_ptr<gfx::Effect>& SceneEffect() const { return m_sceneEffect; }
   gfx::TechniqueHandle GetTechnique(int t) const { return m_techniques[t]; }
   gfx::Format GetSceneTextureFormat() const { return m_sceneFormat; }
   // Scene-save texture 0 colour, 1 normal, 2 position.

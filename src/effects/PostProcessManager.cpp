@@ -372,9 +372,12 @@ gfx::HRESULT PostProcessManager::PerformPostProcess(gfx::Device& device, const P
   m_quad[2] = {-0.5f, h - 0.5f, 1.0f, 1.0f, 0, 1, 0, 1, 0, 0, 0};
   m_quad[3] = {w - 0.5f, h - 0.5f, 1.0f, 1.0f, 1, 1, 1, 1, 0, 0, 0};
   static_assert(sizeof(QuadVertex44) * 4 == 176);
-  gfx::HRESULT hr = device.CreateVertexBuffer(sizeof m_quad, gfx::USAGE_WRITEONLY | gfx::USAGE_DYNAMIC,
-                                              gfx::Pool::Default, &m_quadBuffer);
-  if (gfx::Failed(hr)) return hr;
+  // Made once per device and refilled each frame, so a frame allocates nothing.
+  if (!m_quadBuffer) {
+    const gfx::HRESULT hr = device.CreateVertexBuffer(sizeof m_quad, gfx::USAGE_WRITEONLY | gfx::USAGE_DYNAMIC,
+                                                      gfx::Pool::Default, &m_quadBuffer);
+    if (gfx::Failed(hr)) return hr;
+  }
   void* data = nullptr;
   if (gfx::Succeeded(m_quadBuffer->Lock(0, 0, &data, gfx::LOCK_DISCARD))) {
     std::memcpy(data, m_quad.data(), sizeof m_quad);
@@ -390,7 +393,6 @@ gfx::HRESULT PostProcessManager::PerformPostProcess(gfx::Device& device, const P
     // One effect that fails does not stop the chain.
     PerformSinglePostProcess(device, frame, e, *instance);
   }
-  m_quadBuffer.reset();
   return gfx::S_OK;
 }
 

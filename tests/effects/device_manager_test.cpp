@@ -306,7 +306,7 @@ TEST(DeviceCallbacks, SceneTexturesFallBackToEightBitsWithoutFloatTargets) {
 TEST(DeviceCallbacks, ProjectionFollowsTheBackBufferOnEveryReset) {
   Rig rig;
   ASSERT_EQ(rig.Create(), 0);
-  for (const auto [w, h] : {std::pair{640, 360}, {800, 800}}) {
+  for (const auto& [w, h] : {std::pair{640, 360}, {800, 800}}) {
     rig.Lost();
     ASSERT_EQ(rig.device->Reset(w, h), 0);
     rig.device->ClearEvents();

@@ -89,7 +89,9 @@ TEST(XFileCheck, RealFilesPassAndOutOfRangeWeightsDoNot) {
   for (const auto& c : cases) {
     std::string why;
     EXPECT_EQ(detail::CheckXFileForImporter(Slurp(kRealX / c.file), &why), c.ok) << c.file << ": " << why;
-    if (!c.ok) EXPECT_NE(why.find("vertex"), std::string::npos) << why;
+    if (!c.ok) {
+      EXPECT_NE(why.find("vertex"), std::string::npos) << why;
+    }
   }
 }
 

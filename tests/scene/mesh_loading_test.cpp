@@ -184,7 +184,9 @@ TEST_F(MeshLoading, GeneratedMeshFullSweepHasItsVertexTable) {
   const int expectedA[] = {0, 0, 2, 2, 4, 4, 6};
   for (int k = 0; k < 200; ++k) {
     const int a = 2 * (k * 100 / 200);
-    if (k < 7) EXPECT_EQ(a, expectedA[k]);
+    if (k < 7) {
+      EXPECT_EQ(a, expectedA[k]);
+    }
     const float th = float(a) * 6.2831855f / 199.0f;
     for (int top = 0; top < 2; ++top) {
       const GeneratedVertex& g = v[std::size_t(2 * k + top)];
@@ -471,9 +473,12 @@ TEST_F(MeshLoading, DamagedRigsLoadConsistentlyOrNotAtAll) {
     m.SetAnimationType(ANIM_PING_PONG);
     m.SetSpeed(1);
     m.Update(0.7f);
-    for (MeshContainer* mc : m.Containers())
-      if (mc->skinnedMesh)
-        for (const gfx::Vec3& p : Positions(*mc->skinnedMesh)) EXPECT_TRUE(std::isfinite(p.x + p.y + p.z));
+    for (MeshContainer* mc : m.Containers()) {
+      if (!mc->skinnedMesh) continue;
+      for (const gfx::Vec3& p : Positions(*mc->skinnedMesh)) {
+        EXPECT_TRUE(std::isfinite(p.x + p.y + p.z));
+      }
+    }
   }
 }
 
