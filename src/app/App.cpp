@@ -112,7 +112,7 @@ void OnFrameMove(double /*time*/, float elapsed, void* /*userContext*/) {
   g_AnimationManager.Update(elapsed, false);
 }
 
-void OnFrameRender(gfx::Device* device, double /*time*/, float elapsed, void* /*userContext*/) {
+void OnFrameRender(gfx::Device* device, double time, float elapsed, void* /*userContext*/) {
   if (!device) return;
   Trace().Add("clear");
   device->Clear(gfx::CLEAR_TARGET | gfx::CLEAR_ZBUFFER, kClearColor, 1.0f, 0);
@@ -146,6 +146,7 @@ void OnFrameRender(gfx::Device* device, double /*time*/, float elapsed, void* /*
     const gfx::BackBufferDesc size = device->GetBackBufferDesc();
     frame.width = size.width;
     frame.height = size.height;
+    frame.time = static_cast<float>(time);
     g_PostProcessManager.PerformPostProcess(*device, frame, &postProcessed);
   }
   device->SetRenderTarget(0, saved);

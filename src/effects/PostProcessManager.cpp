@@ -266,6 +266,7 @@ gfx::HRESULT PostProcessManager::LoadEffect(gfx::Device& device, int index) {
   gfx::Effect& fx = *e.effect;
   e.technique = fx.GetTechniqueByName("PostProcess");
   e.sourceExtent = fx.GetParameterByName("g_vSrcExtent");
+  e.time = fx.GetParameterByName("g_fTime");
   for (int t = 0; t < 4; ++t) {
     e.sourceTextures[static_cast<std::size_t>(t)] = fx.GetParameterByName(kSourceNames[t]);
     e.sceneTextures[static_cast<std::size_t>(t)] = fx.GetParameterByName(kSceneNames[t]);
@@ -402,6 +403,7 @@ gfx::HRESULT PostProcessManager::PerformSinglePostProcess(gfx::Device& device, c
   for (int t = 0; t < 3; ++t)
     if (e.sceneTextures[static_cast<std::size_t>(t)])
       fx.SetTexture(e.sceneTextures[static_cast<std::size_t>(t)], frame.sceneTextures[static_cast<std::size_t>(t)]);
+  if (e.time) fx.SetFloat(e.time, frame.time);
   const int slot = std::clamp(instance.parameterSlot, 0, kSlotCount - 1);
   for (int i = 0; i < 2; ++i) {
     if (!e.parameterHandle[static_cast<std::size_t>(i)]) continue;

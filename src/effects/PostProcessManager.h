@@ -36,6 +36,7 @@ struct PostProcessEffect {
   // "g_vSrcExtent", when the effect declares it: how much of its sources the
   // chain has drawn (the quad's extent before the pass).
   gfx::ParameterHandle sourceExtent;
+  gfx::ParameterHandle time;
   std::array<std::u16string, 2> parameterName;
   std::array<std::u16string, 2> parameterDesc;
   std::array<gfx::ParameterHandle, 2> parameterHandle{};
@@ -53,6 +54,7 @@ struct PostProcessFrame {
   const float* parameterBlock = nullptr;
   int width = 0;
   int height = 0;
+  float time = 0.0f;  // seconds, for effects that move by themselves ("g_fTime")
 };
 
 enum class PostProcessCombination { Blur, Bloom, DepthOfField, EdgeGlow };

@@ -124,6 +124,7 @@ TEST(PostProcessDevice, AFrameReadsTheSceneFirstThenThePreviousOutput) {
   EXPECT_EQ(sources[0]->texture, t.scene[0].get());
   EXPECT_EQ(sources[1]->texture, firstWritten);
   const auto amounts = device->Find(gfx::RecordedEvent::Kind::SetParameter, "g_fAmount");
+  EXPECT_TRUE(device->Find(gfx::RecordedEvent::Kind::SetParameter, "g_fTime").empty());
   ASSERT_EQ(amounts.size(), 2u);
   EXPECT_EQ(amounts[1]->values.at(0), 0.25f);
   EXPECT_EQ(device->Find(gfx::RecordedEvent::Kind::Clear).size(), 2u);
@@ -131,6 +132,17 @@ TEST(PostProcessDevice, AFrameReadsTheSceneFirstThenThePreviousOutput) {
   EXPECT_EQ(t.chains[0].GetNext(), 0);
   EXPECT_FALSE(t.chains[0].IsFirstRender());
   EXPECT_TRUE(t.chains[1].IsFirstRender());
+
+  // The grain moves with the frame's time.
+  m.InsertEffect(18);
+  m.SyncRecords();
+  PostProcessFrame timed = t.Frame(64, 64);
+  timed.time = 12.5f;
+  device->ClearEvents();
+  ASSERT_EQ(m.PerformPostProcess(*device, timed, &performed), gfx::S_OK);
+  const gfx::RecordedEvent* time = device->LastParameter("g_fTime");
+  ASSERT_NE(time, nullptr);
+  EXPECT_EQ(time->values.at(0), 12.5f);
 
   // A disabled chain, or one with only its end marker, does not run.
   m.SetEnabled(false);
