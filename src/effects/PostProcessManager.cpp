@@ -273,6 +273,13 @@ gfx::HRESULT PostProcessManager::LoadEffect(gfx::Device& device, int index) {
   }
   gfx::TechniqueDesc desc;
   if (!e.technique || gfx::Failed(fx.GetTechniqueDesc(e.technique, &desc))) return gfx::ERR_INVALIDCALL;
+  e.passScale.assign(static_cast<std::size_t>(std::max(desc.passes, 0)), {1.0f, 1.0f});
+  for (int p = 0; p < desc.passes; ++p) {
+    const gfx::PassHandle pass = fx.GetPass(e.technique, p);
+    auto& scale = e.passScale[static_cast<std::size_t>(p)];
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(pass, "fScaleX")) fx.GetFloat(a, &scale[0]);
+    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(pass, "fScaleY")) fx.GetFloat(a, &scale[1]);
+  }
   if (!fx.IsTechniqueValid(e.technique)) {
     if (!errors.empty()) Log(errors + "\n");
     return gfx::E_FAIL;
@@ -305,11 +312,8 @@ gfx::HRESULT PostProcessManager::LoadEffect(gfx::Device& device, int index) {
 }
 
 gfx::HRESULT PostProcessManager::OnCreateDevice(gfx::Device& device) {
-  const gfx::VertexElement quad[] = {{0, 0, gfx::VertexType::Float4, gfx::VertexUsage::PositionT, 0},
-                                     {0, 16, gfx::VertexType::Float2, gfx::VertexUsage::TexCoord, 0},
-                                     {0, 24, gfx::VertexType::Float2, gfx::VertexUsage::TexCoord, 1},
-                                     {0, 32, gfx::VertexType::Float3, gfx::VertexUsage::Normal, 0}};
-  gfx::HRESULT hr = device.CreateVertexDeclaration(quad, 4, &m_quadDeclaration);
+  gfx::HRESULT hr =
+      device.CreateVertexDeclaration(kQuadVertexElements, std::size(kQuadVertexElements), &m_quadDeclaration);
   if (gfx::Failed(hr)) return hr;
   for (int i = 0; i < kEffectCount; ++i) {
     hr = LoadEffect(device, i);
@@ -372,7 +376,7 @@ gfx::HRESULT PostProcessManager::PerformPostProcess(gfx::Device& device, const P
   m_quad[1] = {w - 0.5f, -0.5f, 1.0f, 1.0f, 1, 0, 1, 0, 0, 0, 0};
   m_quad[2] = {-0.5f, h - 0.5f, 1.0f, 1.0f, 0, 1, 0, 1, 0, 0, 0};
   m_quad[3] = {w - 0.5f, h - 0.5f, 1.0f, 1.0f, 1, 1, 1, 1, 0, 0, 0};
-  static_assert(sizeof(QuadVertex44) * 4 == 176);
+  static_assert(sizeof(QuadVertex) * 4 == 176);
   // Made once per device and refilled each frame, so a frame allocates nothing.
   if (!m_quadBuffer) {
     const gfx::HRESULT hr = device.CreateVertexBuffer(sizeof m_quad, gfx::USAGE_WRITEONLY | gfx::USAGE_DYNAMIC,
@@ -421,10 +425,8 @@ gfx::HRESULT PostProcessManager::PerformSinglePostProcess(gfx::Device& device, c
     bool changed = false;
     if (m_quad[1].u0 != m_extentX) m_quad[1].u0 = m_quad[3].u0 = m_extentX, changed = true;
     if (m_quad[2].v0 != m_extentY) m_quad[2].v0 = m_quad[3].v0 = m_extentY, changed = true;
-    float scaleX = 1.0f, scaleY = 1.0f;
-    const gfx::PassHandle pass = fx.GetPass(e.technique, static_cast<int>(p));
-    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(pass, "fScaleX")) fx.GetFloat(a, &scaleX);
-    if (const gfx::AnnotationHandle a = fx.GetAnnotationByName(pass, "fScaleY")) fx.GetFloat(a, &scaleY);
+    const bool known = p < e.passScale.size();
+    const float scaleX = known ? e.passScale[p][0] : 1.0f, scaleY = known ? e.passScale[p][1] : 1.0f;
     if (scaleX != 1.0f) {
       for (int v : {1, 3}) m_quad[static_cast<std::size_t>(v)].x = (m_quad[static_cast<std::size_t>(v)].x + 0.5f) * scaleX - 0.5f;
       changed = true;
@@ -462,7 +464,7 @@ gfx::HRESULT PostProcessManager::PerformSinglePostProcess(gfx::Device& device, c
     chain.SetFirstRender(false);
     device.Clear(gfx::CLEAR_TARGET, 0x00000000, 1.0f, 0);
     fx.BeginPass(p);
-    device.SetStreamSource(0, m_quadBuffer, 0, sizeof(QuadVertex44));
+    device.SetStreamSource(0, m_quadBuffer, 0, sizeof(QuadVertex));
     device.DrawPrimitive(gfx::PrimitiveType::TriangleStrip, 0, 2);
     fx.EndPass();
     chain.Flip();

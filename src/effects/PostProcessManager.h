@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/MVObject.h"
+#include "effects/QuadVertex.h"
 #include "effects/SectionFormat.h"
 #include "gfx/Device.h"
 #include "gfx/Effect.h"
@@ -37,6 +38,8 @@ struct PostProcessEffect {
   // chain has drawn (the quad's extent before the pass).
   gfx::ParameterHandle sourceExtent;
   gfx::ParameterHandle time;
+  // Each pass's "fScaleX" and "fScaleY" (1 when absent), read at load.
+  std::vector<std::array<float, 2>> passScale;
   std::array<std::u16string, 2> parameterName;
   std::array<std::u16string, 2> parameterDesc;
   std::array<gfx::ParameterHandle, 2> parameterHandle{};
@@ -140,10 +143,7 @@ class PostProcessManager : public MVObject {
   std::array<bool, kSlotCount> m_slotFree{};
   std::shared_ptr<gfx::VertexDeclaration> m_quadDeclaration;
   // The quad of the frame being drawn and how far its extent has scaled.
-  struct QuadVertex44 {
-    float x, y, z, rhw, u0, v0, u1, v1, nx, ny, nz;
-  };
-  std::array<QuadVertex44, 4> m_quad{};
+  std::array<QuadVertex, 4> m_quad{};
   std::shared_ptr<gfx::VertexBuffer> m_quadBuffer;
   float m_extentX = 1.0f, m_extentY = 1.0f;
 };
