@@ -9,6 +9,7 @@ PACKAGES=(
   libfontconfig-dev libharfbuzz-dev libstb-dev libsndfile1-dev libopenmpt-dev
   libkissfft-dev libtomlplusplus-dev libglu1-mesa-dev libegl-dev libasound2-dev
   libsoxr-dev nlohmann-json3-dev zlib1g-dev
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libegl-mesa0 libgl1-mesa-dri
   xvfb xauth xdotool imagemagick
