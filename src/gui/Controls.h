@@ -15,6 +15,7 @@
 
 #include "gui/Dialog.h"
 #include "gui/GuiTypes.h"
+#include "gui/Painter.h"
 
 class CDXUTControl {
  public:
@@ -25,7 +26,8 @@ class CDXUTControl {
 
   virtual gui::HRESULT OnInit() { return gui::S_OK; }
   virtual void Refresh();
-  virtual void Render(float fElapsedTime) {}  // nothing is drawn here
+  // Draws the control in its current state (window pixels via the dialog).
+  virtual void Render(gui::Painter& painter, float fElapsedTime) {}
   virtual bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) { return false; }
   virtual bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) { return false; }
   virtual bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) { return false; }
@@ -95,6 +97,7 @@ class CDXUTControl {
 class CDXUTStatic : public CDXUTControl {
  public:
   explicit CDXUTStatic(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   bool ContainsPoint(gui::Point pt) override { return false; }  // statics take no input
 
@@ -113,6 +116,7 @@ class CDXUTStatic : public CDXUTControl {
 class CDXUTButton : public CDXUTStatic {
  public:
   explicit CDXUTButton(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;  // capture loss ends a press
   bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
@@ -132,6 +136,7 @@ class CDXUTButton : public CDXUTStatic {
 class CDXUTCheckBox : public CDXUTButton {
  public:
   explicit CDXUTCheckBox(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   bool ContainsPoint(gui::Point pt) override;
   void UpdateRects() override;
@@ -156,6 +161,7 @@ class CDXUTCheckBox : public CDXUTButton {
 class CDXUTRadioButton : public CDXUTCheckBox {
  public:
   explicit CDXUTRadioButton(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   // Programmatic change (non-user event); clears the rest of the group first
   // when asked.
@@ -174,6 +180,7 @@ class CDXUTRadioButton : public CDXUTCheckBox {
 class CDXUTScrollBar : public CDXUTControl {
  public:
   explicit CDXUTScrollBar(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   bool MsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
@@ -223,6 +230,7 @@ struct DXUTComboBoxItem {
 class CDXUTComboBox : public CDXUTButton {
  public:
   explicit CDXUTComboBox(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
   ~CDXUTComboBox() override;
 
   gui::HRESULT OnInit() override;
@@ -288,6 +296,7 @@ class CDXUTComboBox : public CDXUTButton {
 class CDXUTSlider : public CDXUTControl {
  public:
   explicit CDXUTSlider(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   bool ContainsPoint(gui::Point pt) override;
   bool CanHaveFocus() override { return m_bVisible && m_bEnabled; }
@@ -325,6 +334,7 @@ class CDXUTSlider : public CDXUTControl {
 class CDXUTEditBox : public CDXUTControl {
  public:
   explicit CDXUTEditBox(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   bool HandleKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
@@ -399,6 +409,7 @@ struct DXUTListBoxItem {
 class CDXUTListBox : public CDXUTControl {
  public:
   explicit CDXUTListBox(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
   ~CDXUTListBox() override;
 
   gui::HRESULT OnInit() override;

@@ -21,26 +21,48 @@ class CDXUTPointerButton : public CDXUTButton {
   bool HandleMouse(UINT uMsg, gui::Point pt, WPARAM wParam, LPARAM lParam) override;
 
   int GetLastX() const { return m_nLastX; }
+  // Where the panel's pointer formula puts its strip: from `left` (control
+  // coordinates of the dialog) over `span` pixels. Drawn data lines up with
+  // what a click there means. Unset, the strip is the control's own box.
+  void SetStrip(int left, int span) { m_nStripLeft = left, m_nStripSpan = span; }
+  int GetStripLeft() const { return m_nStripSpan > 0 ? m_nStripLeft : m_x; }
+  int GetStripSpan() const { return m_nStripSpan > 0 ? m_nStripSpan : m_width; }
   int GetLastY() const { return m_nLastY; }
   bool IsPressed() const { return m_bPressed; }
 
   std::int32_t m_nLastX = 0;
   std::int32_t m_nLastY = 0;
+
+ protected:
+  int m_nStripLeft = 0;
+  int m_nStripSpan = 0;
 };
 
 class CDXUTLevel : public CDXUTPointerButton {
  public:
   explicit CDXUTLevel(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   void SetValue(float fValue) { m_fValue = fValue; }
   float GetValue() const { return m_fValue; }
+  // The scale drawn across the strip, and a threshold mark on it (shown
+  // only when not negative); both in the value's unit.
+  void SetScale(float fFull) { m_fFull = fFull; }
+  void SetThreshold(float fThreshold) { m_fThreshold = fThreshold; }
 
   float m_fValue = 0.0f;
+  float m_fFull = 1000.0f;
+  float m_fThreshold = -1.0f;
 };
 
 class CDXUTTimeLine : public CDXUTPointerButton {
  public:
   explicit CDXUTTimeLine(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
+  // The keys of the object the timeline belongs to, shown above the strip.
+  void SetKeys(int nCount, int nCurrent) { m_nKeyCount = nCount, m_nCurrentKey = nCurrent; }
+  int GetKeyCount() const { return m_nKeyCount; }
+  int GetCurrentKey() const { return m_nCurrentKey; }
 
   void SetMarker(float fMarker) { m_fMarker = fMarker; }
   float GetMarker() const { return m_fMarker; }
@@ -49,6 +71,8 @@ class CDXUTTimeLine : public CDXUTPointerButton {
 
   float m_fMarker = 0.0f;   // position within the strip, in frames
   float m_fLength = 64.0f;  // length of the strip, in frames
+  int m_nKeyCount = 0;
+  int m_nCurrentKey = -1;
 };
 
 class CDXUTSpectrum : public CDXUTPointerButton {
@@ -56,6 +80,7 @@ class CDXUTSpectrum : public CDXUTPointerButton {
   static constexpr int kBands = 64;
 
   explicit CDXUTSpectrum(CDXUTDialog* pDialog = nullptr);
+  void Render(gui::Painter& painter, float fElapsedTime) override;
 
   // Non-owning: the arrays (64 entries each) belong to the sound manager.
   void SetData(float* pBands, bool* pSelected, std::int32_t* pHovered);

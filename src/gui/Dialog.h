@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gui/GuiTypes.h"
+#include "gui/Painter.h"
 
 class CDXUTDialogResourceManager;
 class CDXUTStatic;
@@ -174,8 +175,14 @@ class CDXUTDialog {
   gui::Point WindowToControl(gui::Point windowPt) const;
   gui::Rect ControlToWindow(const gui::Rect& rc) const;
 
-  // Nothing is drawn in this program; kept so a renderer has one entry.
   void Refresh();
+  // Draws the dialog back to front: background, caption bar and, unless
+  // minimized, its visible controls, the focused one last (an open combo
+  // list lies over its neighbours). An invisible dialog draws nothing.
+  void OnRender(gui::Painter& painter, float fElapsedTime);
+  // The texture the controls take their look from: 1 when the panel set
+  // one, else the built-in 0.
+  UINT GetSkinTexture() const;
 
   // Public fields, as the panels set them directly.
   bool m_bNonUserEvents = false;

@@ -2,7 +2,8 @@
 // The one object shared by all dialogs. Dialogs register with it at
 // initialisation; its message procedure only watches the key state and
 // never consumes a message. Its device hooks are here for the device
-// manager to call; nothing is drawn, so they hold no resources.
+// manager to call; the panels' device objects belong to whoever draws
+// them (fw::PanelPainter), so these hold none.
 #include <vector>
 
 #include "gui/GuiTypes.h"

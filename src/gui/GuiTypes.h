@@ -137,8 +137,8 @@ using PCALLBACKDXUTGUIEVENT = void(CALLBACK*)(UINT nEvent, int nControlID, CDXUT
                                               void* pUserContext);
 
 // How one part of a control would be drawn: which of the dialog's textures
-// and fonts, where in the texture, and with what colours. Nothing in this
-// program draws panels; the elements are kept so that a renderer can.
+// and fonts, where in the texture, and with what colours. The controls take
+// their font, text format and label colour from element 0 when they draw.
 struct CDXUTElement {
   UINT iTexture = 0;
   UINT iFont = 0;
@@ -149,7 +149,7 @@ struct CDXUTElement {
 };
 
 namespace gui {
-// Text format bits for dwTextFormat (a renderer's business).
+// Text format bits for dwTextFormat.
 inline constexpr std::uint32_t DT_LEFT = 0x0;
 inline constexpr std::uint32_t DT_CENTER = 0x1;
 inline constexpr std::uint32_t DT_RIGHT = 0x2;
