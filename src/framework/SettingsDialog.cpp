@@ -18,6 +18,7 @@ CD3DSettingsDlg::CD3DSettingsDlg() {
   m_dialog.SetCaptionText(u"Direct3D Settings");
   m_dialog.SetLocation(0, 0);
   m_dialog.SetSize(400, 170);
+  m_dialog.SetBackgroundColors(0xF0283040);
   m_dialog.AddStatic(IDC_ADAPTER, u"", 10, 10, 380, 18);
   m_dialog.AddComboBox(IDC_DEVICE_TYPE, 10, 34, 200, 20);
   if (CDXUTComboBox* types = m_dialog.GetComboBox(IDC_DEVICE_TYPE)) {
@@ -34,6 +35,7 @@ CD3DSettingsDlg::CD3DSettingsDlg() {
   m_dialog.AddButton(IDC_CANCEL, u"Cancel", 315, 136, 75, 22);
   m_revertDialog.EnableCaption(true);
   m_revertDialog.SetCaptionText(u"Direct3D Settings");
+  m_revertDialog.SetBackgroundColors(0xF0283040);
 }
 
 void CD3DSettingsDlg::SetActive(bool active) {

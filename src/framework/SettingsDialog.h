@@ -3,9 +3,9 @@
 // choose from (the OpenGL context; the software rasteriser through
 // ToggleREF), so the dialog offers the device type and windowed or full
 // screen, shows the adapter, size and vsync, and applies a change with the
-// framework's two toggles on "OK". It is never drawn. While it is active
-// the message routing hands it every message; Escape or F2 closes it, so
-// the keyboard is never lost to it.
+// framework's two toggles on "OK". While it is active it is drawn above
+// every panel and the message routing hands it every message; Escape or F2
+// closes it, so the keyboard is never lost to it.
 #include "framework/Framework.h"
 #include "gui/Dialog.h"
 

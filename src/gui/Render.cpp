@@ -21,11 +21,11 @@ namespace {
 constexpr Color kFaceNormal = 0xFFB4BED2;
 constexpr Color kFaceHover = 0xFFDCE6FA;
 constexpr Color kFacePressed = 0xFF8C9CC4;
-constexpr Color kFaceDisabled = 0xA0808080;
+constexpr Color kFaceDisabled = 0xFF646874;
 constexpr Color kBorder = 0xFF283040;
 constexpr Color kFocus = 0xFFFFC832;
 constexpr Color kFaceText = 0xFF101420;
-constexpr Color kDisabledText = 0xFF5A5A5A;
+constexpr Color kDisabledText = 0xFFA0A4AC;
 constexpr Color kShadow = 0xC0000000;
 constexpr Color kCaptionTint = 0xFF3A4A78;
 constexpr Color kCaptionText = 0xFFFFFFFF;
@@ -287,7 +287,11 @@ void CDXUTEditBox::Render(Painter& p, float) {
   for (int i = 0; i < count; ++i) {
     const int index = first + i;
     const bool selected = m_bHasFocus && index >= selA && index < selB;
-    const Rect cell{x0 + i * cw, area.top, x0 + (i + 1) * cw, area.bottom};
+    // Centred on its cell; a wide glyph may spill into its neighbours but
+    // not out of the text area.
+    const int centre = x0 + i * cw + cw / 2;
+    const int half = std::max(1, std::min({cw + cw / 2, centre - area.left, area.right - centre}));
+    const Rect cell{centre - half, area.top, centre + half, area.bottom};
     p.DrawText(d, e.iFont, std::u16string_view(m_Buffer).substr(static_cast<std::size_t>(index), 1), cell,
                gui::DT_CENTER | gui::DT_VCENTER | gui::DT_SINGLELINE,
                !m_bEnabled ? kDisabledText : selected ? m_SelTextColor : m_TextColor);

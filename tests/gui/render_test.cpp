@@ -86,9 +86,11 @@ TEST_F(Render, EditBoxCharactersAreDrawnWhereClicksPlaceTheCaret) {
       if (c.kind != Call::Text || c.text.size() != 1) continue;
       const int index = static_cast<int>(text.find(c.text));
       ++cells;
-      Click(d, c.rc.left + 1, CentreY(c.rc));
+      // The cell is the character's advance, centred where it is drawn.
+      const int cw = edit->GetCharWidth();
+      Click(d, CentreX(c.rc) - cw / 2 + 1, CentreY(c.rc));
       EXPECT_EQ(edit->GetCaret(), index) << "left half of '" << char(c.text[0]) << "'";
-      Click(d, c.rc.right - 1, CentreY(c.rc));
+      Click(d, CentreX(c.rc) + cw / 2 - 1, CentreY(c.rc));
       EXPECT_EQ(edit->GetCaret(), index + 1) << "right half of '" << char(c.text[0]) << "'";
     }
     EXPECT_GT(cells, 8) << "pass " << pass;
@@ -116,8 +118,9 @@ TEST_F(Render, EditBoxSelectionCoversTheSelectedCharacters) {
   const Call* h = p.FirstText(u"h");
   const Call* o = p.FirstText(u"o");  // the first 'o' is the fifth character: not selected
   ASSERT_TRUE(h && o);
+  const int cw = edit->GetCharWidth();
   const auto sel = std::find_if(p.calls.begin(), p.calls.end(), [&](const Call& c) {
-    return c.kind == Call::Fill && c.rc.left == h->rc.left && c.rc.right == o->rc.left;
+    return c.kind == Call::Fill && c.rc.left == CentreX(h->rc) - cw / 2 && c.rc.right == CentreX(o->rc) - cw / 2;
   });
   EXPECT_NE(sel, p.calls.end()) << "a fill from the first selected cell to the first unselected one";
   EXPECT_NE(h->color, o->color) << "selected text has its own colour";
