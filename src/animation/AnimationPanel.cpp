@@ -1,6 +1,7 @@
 // The "Animation Manager" panel: its controls, and the events that drive
 // the manager's key editing.
 #include "animation/AnimationManager.h"
+#include "model/TimeLine.h"
 #include "gui/Gui.h"
 
 namespace {
@@ -47,7 +48,9 @@ void AnimationManager::BuildPanel(CDXUTDialogResourceManager* resources) {
     edit->SetBorderWidth(1);
     edit->SetSpacing(2);
   }
-  m_panel.AddTimeLine(IDC_TIMELINE, 0.0f, 10, 75, 300, 30);
+  CDXUTTimeLine* strip = nullptr;
+  m_panel.AddTimeLine(IDC_TIMELINE, 0.0f, 10, 75, 300, 30, false, &strip);
+  if (strip) strip->SetStrip(32, 300 - 30);  // where SeekToClick puts frames
 
   m_status = u"No Keyframe !";
   m_durationText = u"100";
@@ -76,6 +79,8 @@ void AnimationManager::SyncPanelControls() {
   if (auto* timeline = m_panel.GetTimeLine(IDC_TIMELINE)) {
     timeline->SetLength(m_fTimeLineLength);
     timeline->SetMarker(m_fTimeLineMarker);
+    const TimeLine* t = SelectedTimeLine();
+    timeline->SetKeys(t ? t->GetKeyCount() : 0, t ? t->GetCurrentKey() : -1);
   }
 }
 

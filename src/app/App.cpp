@@ -6,6 +6,7 @@
 
 #include "animation/AnimationManager.h"
 #include "app/Bindings.h"
+#include "app/PanelDrawing.h"
 #include "audio/SoundManager.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
@@ -168,6 +169,7 @@ void OnFrameRender(gfx::Device* device, double time, float elapsed, void* /*user
     std::snprintf(g_overlay[2], sizeof g_overlay[2], "%3d - %3d - %3d", g_PointerX, g_PointerY,
                   g_SequenceManager.SlideCellAt(g_PointerX, g_PointerY));
     DrawOverlayText();
+    DrawPanels(elapsed);
   }
   Trace().Add("endscene");
   device->EndScene();

@@ -82,6 +82,7 @@ void SoundManager::BuildPanel(CDXUTDialogResourceManager* pManager) {
   // read before the panel was built move the slider below).
   if (threshold && !m_bSettingsApplied) m_Bands.threshold = float(threshold->GetValue());
   if (m_pSpectrumControl) {
+    m_pSpectrumControl->SetStrip(32, 440 - 30);  // where a click picks a band
     m_pSpectrumControl->SetPeaks(m_Bands.markers.data());
     m_pSpectrumControl->SetThreshold(m_Bands.threshold);
   }
@@ -244,7 +245,10 @@ void SoundManager::UpdateSoundPanel() {
     m_System->SetSfxMasterVolume(0);
   }
   if (CDXUTStatic* label = m_Panel.GetStatic(IDC_VOLUME_TEXT)) label->SetText(text);
-  if (CDXUTLevel* level = m_Panel.GetLevel(IDC_LEVEL)) level->SetValue(m_Bands.level * 1000.0f);
+  if (CDXUTLevel* level = m_Panel.GetLevel(IDC_LEVEL)) {
+    level->SetValue(m_Bands.level * 1000.0f);
+    level->SetThreshold(m_Bands.threshold / 255.0f * 1000.0f);
+  }
   if (m_bPlayStateChanged) {
     m_Panel.SetControlText(IDC_PLAY, m_bStreamPlaying ? u"Stop" : u"Play");
     m_bPlayStateChanged = false;

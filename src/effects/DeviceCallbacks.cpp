@@ -9,6 +9,7 @@
 #include "effects/RenderTargetChain.h"
 #include "framework/Camera.h"
 #include "framework/MediaSearch.h"
+#include "framework/PanelPainter.h"
 #include "gfx/Device.h"
 #include "gfx/Effect.h"
 #include "gfx/Font.h"
@@ -157,6 +158,7 @@ gfx::HRESULT DeviceManager::ResetDeviceObjects(gfx::Device& device, const gfx::B
   std::string error;
   m_sprite = gfx::Sprite::Create(device, &error);
   if (!m_sprite) return gfx::E_FAIL;
+  m_panelPainter = std::make_unique<fw::PanelPainter>(device, *m_sprite);
 
   // The aspect follows the back buffer, never the view rectangle.
   const float aspect = static_cast<float>(w) / static_cast<float>(h);
@@ -221,6 +223,7 @@ void DeviceManager::LoseDeviceObjects() {
   if (c && c->DialogResources()) c->DialogResources()->OnLostDevice();
   m_SettingsDialog.OnLostDevice();
   if (m_sceneEffect) m_sceneEffect->OnLostDevice();
+  m_panelPainter.reset();
   m_sprite.reset();
   if (c) c->LosePostProcess();
   RenderTargetChain* chains = c ? c->Chains() : nullptr;

@@ -14,6 +14,9 @@
 #include "gfx/Effect.h"
 #include "gui/Dialog.h"
 
+namespace fw {
+class PanelPainter;
+}  // namespace fw
 namespace gfx {
 class Device;
 class Font;
@@ -99,6 +102,8 @@ class DeviceManager : public MVObject {
   // the sprite that draws them, made on every reset. Null until then.
   gfx::Font* GetFont(int index) const { return index == 0 ? m_fontA.get() : index == 1 ? m_fontB.get() : nullptr; }
   gfx::Sprite* GetSprite() const { return m_sprite.get(); }
+  // Draws the panels through the sprite; made and dropped with it.
+  fw::PanelPainter* GetPanelPainter() const { return m_panelPainter.get(); }
 
   gfx::Effect* GetSceneEffect() const { return m_sceneEffect.get(); }
   const std::shared_ptr<gfx::Effect>& SceneEffect() const { return m_sceneEffect; }
@@ -146,6 +151,7 @@ class DeviceManager : public MVObject {
   std::unique_ptr<gfx::Font> m_fontA;
   std::unique_ptr<gfx::Font> m_fontB;
   std::unique_ptr<gfx::Sprite> m_sprite;
+  std::unique_ptr<fw::PanelPainter> m_panelPainter;
   int m_passCount = 1;
   int m_targetsPerPass = 3;
   bool m_bSceneEffectRequired = true;

@@ -69,13 +69,15 @@ void PanelPainter::DrawText(const CDXUTDialog& dialog, UINT font, std::u16string
   float x = static_cast<float>(rc.left), y = static_cast<float>(rc.top);
   if (format & (gui::DT_CENTER | gui::DT_RIGHT)) {
     const float w = f->MeasureText(text).width;
-    x = (format & gui::DT_CENTER) ? static_cast<float>(rc.left) + (static_cast<float>(rc.Width()) - w) * 0.5f
-                                  : static_cast<float>(rc.right) - w;
+    if (w <= static_cast<float>(rc.Width()))
+      x = (format & gui::DT_CENTER) ? static_cast<float>(rc.left) + (static_cast<float>(rc.Width()) - w) * 0.5f
+                                    : static_cast<float>(rc.right) - w;
   }
+  const gui::Rect clip = (format & gui::DT_NOCLIP) ? dialog.GetBodyRect() : rc;
   if (format & gui::DT_VCENTER) y = static_cast<float>(rc.top) + (static_cast<float>(rc.Height()) - f->CellHeight()) * 0.5f;
   // Whole pixels keep the glyphs sharp.
-  sprite_.BatchText(*f, text, std::floor(x + 0.5f), std::floor(y + 0.5f), color, static_cast<float>(rc.left),
-                    static_cast<float>(rc.top), static_cast<float>(rc.right), static_cast<float>(rc.bottom));
+  sprite_.BatchText(*f, text, std::floor(x + 0.5f), std::floor(y + 0.5f), color, static_cast<float>(clip.left),
+                    static_cast<float>(clip.top), static_cast<float>(clip.right), static_cast<float>(clip.bottom));
 }
 
 const std::shared_ptr<gfx::Texture>& PanelPainter::TextureOf(const CDXUTDialog& dialog, UINT index) {

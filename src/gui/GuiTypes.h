@@ -155,4 +155,6 @@ inline constexpr std::uint32_t DT_CENTER = 0x1;
 inline constexpr std::uint32_t DT_RIGHT = 0x2;
 inline constexpr std::uint32_t DT_VCENTER = 0x4;
 inline constexpr std::uint32_t DT_SINGLELINE = 0x20;
+// Labels: not cut at their own rectangle, only at the dialog's body.
+inline constexpr std::uint32_t DT_NOCLIP = 0x100;
 }  // namespace gui

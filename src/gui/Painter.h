@@ -25,7 +25,9 @@ class Painter {
   virtual void DrawImage(const CDXUTDialog& dialog, UINT texture, const Rect& rcTexture, const Rect& rc,
                          Color tint) = 0;
   // One line of text with the dialog's font `font`, placed inside `rc`
-  // by the DT_* bits of `format` and cut at its edges.
+  // by the DT_* bits of `format` and cut at its edges (with DT_NOCLIP, at
+  // the dialog body's edges). Text wider than `rc` starts at its left edge
+  // whatever the alignment, so its beginning stays readable.
   virtual void DrawText(const CDXUTDialog& dialog, UINT font, std::u16string_view text, const Rect& rc,
                         std::uint32_t format, Color color) = 0;
 };

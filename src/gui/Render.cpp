@@ -145,7 +145,7 @@ void CDXUTStatic::Render(Painter& p, float) {
   const CDXUTElement& e = ElementOr(m_Elements, 0);
   const Color color = m_bEnabled ? e.fontColor : kDisabledText;
   ShadowedText(p, *m_pDialog, e.iFont, m_strText, m_pDialog->ControlToWindow(m_rcBoundingBox),
-               e.dwTextFormat | gui::DT_SINGLELINE, color);
+               e.dwTextFormat | gui::DT_SINGLELINE | gui::DT_NOCLIP, color);
 }
 
 void CDXUTButton::Render(Painter& p, float) {
@@ -173,8 +173,8 @@ void CDXUTCheckBox::Render(Painter& p, float) {
   if (m_bChecked)
     p.DrawImage(d, d.GetSkinTexture(), skin::kCheckMark, box.Inflated(-1, -1), m_bEnabled ? kFaceText : kDisabledText);
   const CDXUTElement& e = ElementOr(m_Elements, 0);
-  ShadowedText(p, d, e.iFont, m_strText, d.ControlToWindow(m_rcText), e.dwTextFormat | gui::DT_SINGLELINE,
-               m_bEnabled ? e.fontColor : kDisabledText);
+  ShadowedText(p, d, e.iFont, m_strText, d.ControlToWindow(m_rcText),
+               e.dwTextFormat | gui::DT_SINGLELINE | gui::DT_NOCLIP, m_bEnabled ? e.fontColor : kDisabledText);
 }
 
 void CDXUTRadioButton::Render(Painter& p, float) {
@@ -187,8 +187,8 @@ void CDXUTRadioButton::Render(Painter& p, float) {
   if (m_bChecked)
     p.DrawImage(d, d.GetSkinTexture(), skin::kRadioDot, box, m_bEnabled ? kFaceText : kDisabledText);
   const CDXUTElement& e = ElementOr(m_Elements, 0);
-  ShadowedText(p, d, e.iFont, m_strText, d.ControlToWindow(m_rcText), e.dwTextFormat | gui::DT_SINGLELINE,
-               m_bEnabled ? e.fontColor : kDisabledText);
+  ShadowedText(p, d, e.iFont, m_strText, d.ControlToWindow(m_rcText),
+               e.dwTextFormat | gui::DT_SINGLELINE | gui::DT_NOCLIP, m_bEnabled ? e.fontColor : kDisabledText);
 }
 
 // ---------------------------------------------------------------------------

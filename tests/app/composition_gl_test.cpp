@@ -8,7 +8,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "animation/AnimationManager.h"
 #include "app/App.h"
+#include "audio/SoundManager.h"
+#include "scene/SceneManager.h"
+#include "sequence/SequenceManager.h"
+#include "values/ValuesManager.h"
 #include "app/Bindings.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
@@ -30,7 +35,17 @@ void Render(gfx::Device* device, double t, float e, void* ctx) {
     device->SetRenderTarget(0, back);
   }
   g_bGuiHidden = false;
+  // Only the composition is looked at here: the panels drawn over the view
+  // have tests of their own.
+  for (CDXUTDialog* d : {&g_SoundManager.Panel(), &g_DeviceManager.GetDialog(), &g_ValuesManager.GetDialog(),
+                         &g_SceneManager.Panel(), &g_SequenceManager.MessageDialog(), &g_SequenceManager.Panel(),
+                         &g_AnimationManager.Panel()})
+    d->SetVisible(false);
   OnFrameRender(device, t, e, ctx);
+  for (CDXUTDialog* d : {&g_SoundManager.Panel(), &g_DeviceManager.GetDialog(), &g_ValuesManager.GetDialog(),
+                         &g_SceneManager.Panel(), &g_SequenceManager.MessageDialog(), &g_SequenceManager.Panel(),
+                         &g_AnimationManager.Panel()})
+    d->SetVisible(true);
   g_pixels.assign(1920u * 1080u * 4u, 0);
   if (!fw::ReadBackBuffer(g_pixels.data(), g_pixels.size())) g_pixels.clear();
 }
