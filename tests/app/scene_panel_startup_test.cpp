@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/App.h"
+#include "app/Bindings.h"
 #include "core/Globals.h"
 #include "effects/PostProcessManager.h"
 #include "gui/Gui.h"
@@ -66,6 +67,15 @@ TEST_F(ScenePanelStartUp, ThePanelIsBuiltAndItsPlaceGoesIntoSlides) {
 
 TEST_F(ScenePanelStartUp, ThePostProcessObjectShowsTheProgramsChainAndLinksUseTheValuesPanel) {
   g_bGuiHidden = false;
+  // Other tests of this program leave the scene as they like: start from
+  // the four objects of a fresh one.
+  {
+    SceneManager fresh(ProgramScenePeers());
+    std::stringstream section;
+    fresh.Write(section);
+    g_SceneManager.Read(section);
+    ASSERT_EQ(g_SceneManager.GetObjectCount(), 4);
+  }
   g_SceneManager.SetSelectedIndex(3);
   g_SceneManager.RefreshPanel();
   g_SceneManager.BuildPanel(g_SceneManager.GetSelectedKind());
