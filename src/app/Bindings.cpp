@@ -40,6 +40,17 @@ class ProgramSkyBoxScene final : public SkyBoxScene {
   void RefreshScenePanel() override { g_SceneManager.RefreshPanel(); }
 };
 
+// The sky box and the particles draw with the device manager's shared
+// resources; the sky box reads and edits the scene. Bound with the
+// callbacks and again when the device is made, for programs that drive the
+// device manager without the framework.
+void BindSkyBoxAndParticles() {
+  static ProgramSkyBoxScene skyBoxScene;
+  g_SkyBoxManager.SetDeviceManager(&g_DeviceManager);
+  g_SkyBoxManager.SetScene(&skyBoxScene);
+  g_ParticleManager.SetDeviceManager(&g_DeviceManager);
+}
+
 class ProgramLinks final : public AnimationLinks {
  public:
   bool IsSequencePlaying() override { return g_SequenceManager.IsPlaying(); }
@@ -71,6 +82,7 @@ class ProgramDevicePeers final : public DeviceClients {
   void ReleasePostProcess() override { g_PostProcessManager.ReleaseEffects(); }
 
   gfx::HRESULT CreateSkyBox(gfx::Device& device, int passes) override {
+    BindSkyBoxAndParticles();
     return g_SkyBoxManager.OnCreateDevice(device, passes);
   }
   gfx::HRESULT ResetSkyBox(gfx::Device& device) override { return g_SkyBoxManager.OnResetDevice(device); }
@@ -129,13 +141,7 @@ const ShowManagers& ProgramShowManagers() {
 }
 
 void BindFrameworkCallbacks() {
-  // The sky box and the particles draw with the device manager's shared
-  // resources; the sky box reads and edits the scene.
-  static ProgramSkyBoxScene skyBoxScene;
-  g_SkyBoxManager.SetDeviceManager(&g_DeviceManager);
-  g_SkyBoxManager.SetScene(&skyBoxScene);
-  g_ParticleManager.SetDeviceManager(&g_DeviceManager);
-
+  BindSkyBoxAndParticles();
   void* const device = &g_DeviceManager;
   fw::SetCallbackDeviceAcceptable(&DeviceManager::IsDeviceAcceptable, device);
   fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice, device);
