@@ -29,8 +29,27 @@ class ProgramPeers final : public ScenePeers {
     g_MetaballField = MetaballField();
     g_MetaballField.SetGridSize(64);
   }
-  void CreateParticleSystem(CMesh&) override {}
+  void CreateParticleSystem(CMesh& object) override { g_ParticleManager.OnParticleObjectLoaded(object); }
 };
+
+class ProgramSkyBoxScene final : public SkyBoxScene {
+ public:
+  CSkyBoxObject* SkyBoxObject() override { return g_SceneManager.GetSkyBoxObject(); }
+  CSceneObject* SelectedObject() override { return g_SceneManager.GetSelectedObject(); }
+  std::int32_t SelectedValueScript() override { return g_ValuesManager.GetCurrentScript(); }
+  void RefreshScenePanel() override { g_SceneManager.RefreshPanel(); }
+};
+
+// The sky box and the particles draw with the device manager's shared
+// resources; the sky box reads and edits the scene. Bound with the
+// callbacks and again when the device is made, for programs that drive the
+// device manager without the framework.
+void BindSkyBoxAndParticles() {
+  static ProgramSkyBoxScene skyBoxScene;
+  g_SkyBoxManager.SetDeviceManager(&g_DeviceManager);
+  g_SkyBoxManager.SetScene(&skyBoxScene);
+  g_ParticleManager.SetDeviceManager(&g_DeviceManager);
+}
 
 class ProgramLinks final : public AnimationLinks {
  public:
@@ -62,10 +81,13 @@ class ProgramDevicePeers final : public DeviceClients {
   void LosePostProcess() override { g_PostProcessManager.OnLostDevice(); }
   void ReleasePostProcess() override { g_PostProcessManager.ReleaseEffects(); }
 
-  gfx::HRESULT CreateSkyBox(gfx::Device&, int) override { return gfx::S_OK; }
-  gfx::HRESULT ResetSkyBox(gfx::Device&) override { return gfx::S_OK; }
-  void LoseSkyBox() override {}
-  void DestroySkyBox() override {}
+  gfx::HRESULT CreateSkyBox(gfx::Device& device, int passes) override {
+    BindSkyBoxAndParticles();
+    return g_SkyBoxManager.OnCreateDevice(device, passes);
+  }
+  gfx::HRESULT ResetSkyBox(gfx::Device& device) override { return g_SkyBoxManager.OnResetDevice(device); }
+  void LoseSkyBox() override { g_SkyBoxManager.OnLostDevice(); }
+  void DestroySkyBox() override { g_SkyBoxManager.OnDestroyDevice(); }
 
   gfx::HRESULT CreateParticles(gfx::Device& device) override {
     g_ParticleManager.OnCreateDevice(device);
@@ -119,6 +141,7 @@ const ShowManagers& ProgramShowManagers() {
 }
 
 void BindFrameworkCallbacks() {
+  BindSkyBoxAndParticles();
   void* const device = &g_DeviceManager;
   fw::SetCallbackDeviceAcceptable(&DeviceManager::IsDeviceAcceptable, device);
   fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice, device);

@@ -394,11 +394,6 @@ LRESULT SceneManager::MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam
   return 0;
 }
 
-void SceneManager::RefreshPanel() {
-  if (g_bGuiHidden) return;
-  if (const CSceneObject* o = GetSelectedObject()) m_selectedKind = o->kind;
-}
-
 // ---- the slide section ---------------------------------------------------------
 
 std::ostream& SceneManager::Write(std::ostream& out) {

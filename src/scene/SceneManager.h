@@ -4,6 +4,7 @@
 // the selection, the scene camera and the light-direction widget, and the
 // scene's section of every slide file.
 #include <array>
+#include <string_view>
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,10 @@
 
 class Catalog;
 struct CatalogEntry;
+class CDXUTDialogResourceManager;
+class PostProcessManager;
+class SceneSkyBoxControls;
+class ValuesManager;
 
 // What the scene manager asks of the managers above it or beside it. The
 // program binds its single objects (app/Bindings.cpp); tests pass their own.
@@ -99,8 +104,27 @@ class SceneManager : public MVObject {
   void FrameMove(float elapsed);
   LRESULT MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-  // The panel's values follow the selected object.
+  // ---- the "Scene Manager" panel (scene/ScenePanel.cpp) ----
+  // What the panel hosts and reads: the post-process manager's controls
+  // and the sky box manager's (for the post-process and sky box objects),
+  // and the values panel's selected script (for the "?" buttons). Any may
+  // be null.
+  void SetPanelHosts(PostProcessManager* postProcess, SceneSkyBoxControls* skyBox, const ValuesManager* values);
+  // Start-up: initialises the dialog, builds it for kind 0 at (1060, 10)
+  // and makes it the panel whose preferences the slides keep.
+  void CreatePanel(CDXUTDialogResourceManager* resources);
+  // Removes every control and builds the rows of `kind`; the first build
+  // also places the dialog.
+  void BuildPanel(std::int32_t kind, bool firstTime = false);
+  // The kind the panel was last built for.
+  std::int32_t GetPanelKind() const { return m_panelKind; }
+  // The panel's values follow the selected object (not while the GUI is
+  // hidden).
   void RefreshPanel();
+  static void CALLBACK OnGuiEvent(UINT event, int controlId, CDXUTControl* control, void* userContext);
+  void OnPanelEvent(UINT event, int controlId, CDXUTControl* control);
+  // The post-process object's parameter block (index 3), null without one.
+  float* PostProcessParameters() const;
   bool IsPanelDirty() const { return m_bPanelDirty; }
   void SetPanelDirty(bool dirty = true) { m_bPanelDirty = dirty; }
   std::int32_t GetSelectedKind() const { return m_selectedKind; }
@@ -123,6 +147,9 @@ class SceneManager : public MVObject {
   bool HoldsFixedRoles() const;
   void ResetToFreshScene();
   void DeleteObject(CSceneObject* object);
+  void BuildObjectRows(std::int32_t kind);
+  std::int32_t* LinkOfButton(int controlId) const;
+  void ApplyEditBox(int controlId, std::u16string_view text);
 
   ScenePeers& m_peers;
   const Catalog* m_pCatalog;
@@ -136,6 +163,11 @@ class SceneManager : public MVObject {
   fw::CModelViewerCamera m_camera;
   std::int32_t m_selectedKind = 0;
   std::vector<FontName> m_fonts;
+  // The panel: the kind it was built for and what it hosts.
+  std::int32_t m_panelKind = 0;
+  PostProcessManager* m_pPostProcess = nullptr;
+  SceneSkyBoxControls* m_pSkyBoxControls = nullptr;
+  const ValuesManager* m_pValues = nullptr;
 };
 
 // The font families of the system, as the font list holds them: at most
