@@ -65,9 +65,6 @@ class PanelDrawing : public ::testing::Test {
   void SetUp() override {
     dir_.Write("fx/reflectori.fxo", mv::test::SceneEffectText());
     InitApp();  // every panel built; no sequence file
-    g_SceneManager.Panel().EnableCaption(true);  // a caption to find it by, whatever its controls
-    g_SceneManager.Panel().SetLocation(10, 700);
-    g_SceneManager.Panel().SetSize(300, 200);
     device_ = gfx::CreateRecordingDevice(1920, 1080);
     const gfx::BackBufferDesc bb = device_->GetBackBufferDesc();
     ASSERT_EQ(DeviceManager::OnCreateDevice(device_.get(), bb, &g_DeviceManager), 0);

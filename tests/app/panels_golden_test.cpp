@@ -1,8 +1,9 @@
 // The program's own panels on a headless GL device, as golden images
 // (tests/app/golden/, MV_APPROVE=1 rewrites them): the sequence panel with
 // a three-slide show, the message dialog's warning, the sound panel with a
-// synthetic spectrum, and the device panel's buttons over the 3D view in
-// a whole frame.
+// synthetic spectrum, the scene panel for the post-process object and for
+// a mesh object, and the device panel's buttons over the 3D view in a
+// whole frame.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,6 +22,9 @@
 #include "framework/Framework.h"
 #include "framework/PanelPainter.h"
 #include "gui/Gui.h"
+#include <sstream>
+
+#include "model/SceneObjects.h"
 #include "scene/SceneManager.h"
 #include "sequence/SequenceManager.h"
 #include "support/GLTestContext.h"
@@ -118,6 +122,32 @@ void Render(gfx::Device* device, double t, float e, void* ctx) {
   }
   DrawAlone(device, sound, "sound_panel");
 
+  // The scene panel: a fresh scene's post-process object (the chain
+  // controls it hosts), then a mesh object inserted after it.
+  {
+    SceneManager fresh(ProgramScenePeers());
+    std::stringstream section;
+    fresh.Write(section);
+    g_SceneManager.Read(section);
+  }
+  CDXUTDialog& scenePanel = g_SceneManager.Panel();
+  scenePanel.SetMinimized(false);  // the fresh scene's preferences say nothing of ours
+  scenePanel.SetLocation(1060, 10);
+  // As a frame does it: a refresh notices the kind, the panel is built
+  // for it, and refreshed again with the object's values.
+  auto show = [] {
+    g_SceneManager.RefreshPanel();
+    if (g_SceneManager.GetSelectedKind() != g_SceneManager.GetPanelKind())
+      g_SceneManager.BuildPanel(g_SceneManager.GetSelectedKind());
+    g_SceneManager.RefreshPanel();
+  };
+  g_SceneManager.SetSelectedIndex(3);
+  show();
+  DrawAlone(device, scenePanel, "scene_panel_postprocess");
+  g_SceneManager.InsertObject(OBJ_MESH, -1, -1, nullptr, nullptr, -1);
+  show();
+  DrawAlone(device, scenePanel, "scene_panel_mesh");
+
   // The whole frame with only the device panel shown: its caption and
   // buttons over the view, which holds a scene image of two colours.
   std::shared_ptr<gfx::Surface> scene, back = device->GetBackBuffer();
@@ -160,11 +190,13 @@ TEST(PanelsGolden, TheProgramsPanels) {
   g_bGuiHidden = true;
   fw::ResetState();
 
-  const char* const expected[] = {"sequence_panel", "message_warning", "message_saved", "sound_panel", "device_over_view"};
+  const char* const expected[] = {"sequence_panel",          "message_warning",  "message_saved",   "sound_panel",
+                                  "scene_panel_postprocess", "scene_panel_mesh", "device_over_view"};
   ASSERT_EQ(g_shots.size(), std::size(expected));
   for (std::size_t i = 0; i < g_shots.size(); ++i) {
     const Shot& s = g_shots[i];
     EXPECT_EQ(s.name, expected[i]);
+    for (std::size_t j = 0; j < i; ++j) EXPECT_NE(g_shots[j].pixels, s.pixels) << s.name << " looks like " << g_shots[j].name;
     const std::string diff =
         mvtest::CompareWithGolden(kGolden, s.name, s.crop.Width(), s.crop.Height(), s.pixels, kTolerance);
     EXPECT_TRUE(diff.empty()) << diff;
