@@ -172,7 +172,18 @@ TEST(PanelsGolden, TheProgramsPanels) {
   std::filesystem::create_directories("media");
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   fw::ResetState();
+  // Whatever other tests of this program left: panels built once, at
+  // their places, open, with nothing under the pointer; no slides.
+  for (CDXUTDialog* d : {&g_SoundManager.Panel(), &g_AnimationManager.Panel(), &g_ValuesManager.GetDialog()})
+    d->RemoveAllControls();
+  g_SequenceManager.Slides().clear();
   InitApp();
+  for (CDXUTDialog* d : AllPanels()) {
+    d->SetMinimized(false);
+    d->SetVisible(true);
+    d->Refresh();
+  }
+  CDXUTDialog::ClearFocus();
   g_DeviceManager.SetViewSize(640, 400);
   g_DeviceManager.BuildPanel(kW, kH);
   fw::SetHeadless(true);
