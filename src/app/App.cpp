@@ -64,7 +64,7 @@ bool InitApp() {
   g_DeviceManager.BuildPanel(&g_DialogResourceManager, fw::kBackBufferWidth, fw::kBackBufferHeight);
   // The scene panel hosts the post-process controls and reads the values
   // panel's script; the sky box controls join once the sky box provides them.
-  g_SceneManager.SetPanelHosts(&g_PostProcessManager, nullptr, &g_ValuesManager);
+  g_SceneManager.SetPanelHosts(&g_PostProcessManager, &ProgramSkyBoxControls(), &g_ValuesManager);
   g_SceneManager.CreatePanel(&g_DialogResourceManager);
   g_SoundManager.BuildPanel(&g_DialogResourceManager);
   g_SoundManager.LoadSettings();  // media\sound.toml: bands, threshold, live input, sync

@@ -16,6 +16,7 @@
 #include "scene/AnimatedMesh.h"
 #include "scene/MeshContent.h"
 #include "scene/SceneManager.h"
+#include "scene/ScenePanel.h"
 #include "sequence/SequenceManager.h"
 #include "values/ValuesManager.h"
 
@@ -50,6 +51,15 @@ void BindSkyBoxAndParticles() {
   g_SkyBoxManager.SetScene(&skyBoxScene);
   g_ParticleManager.SetDeviceManager(&g_DeviceManager);
 }
+
+class SkyBoxPanelControls final : public SceneSkyBoxControls {
+ public:
+  void BuildControls(CDXUTDialog* dialog) override { g_SkyBoxManager.BuildControls(dialog); }
+  void OnControlEvent(UINT event, int controlId, CDXUTControl* control) override {
+    SkyBoxManager::OnGuiEvent(event, controlId, control, &g_SkyBoxManager);
+  }
+  void RefreshControls() override { g_SkyBoxManager.RefreshControls(); }
+};
 
 class ProgramLinks final : public AnimationLinks {
  public:
@@ -121,6 +131,11 @@ class ProgramDevicePeers final : public DeviceClients {
 DeviceClients& ProgramDeviceClients() {
   static ProgramDevicePeers clients;
   return clients;
+}
+
+SceneSkyBoxControls& ProgramSkyBoxControls() {
+  static SkyBoxPanelControls controls;
+  return controls;
 }
 
 ScenePeers& ProgramScenePeers() {
