@@ -30,6 +30,9 @@ class ProgramPeers final : public ScenePeers {
     g_MetaballField.SetGridSize(64);
   }
   void CreateParticleSystem(CMesh&) override {}
+  MetaballField* Metaballs() override { return &g_MetaballField; }
+  // The particle manager's fountains and the sky box's cube map are wired
+  // with their own device work; until then they draw nothing and send none.
 };
 
 class ProgramLinks final : public AnimationLinks {
@@ -82,12 +85,14 @@ class ProgramDevicePeers final : public DeviceClients {
     // Meshes load on this device, with the scene effect and its white texture.
     SetMeshLoadContext(
         MeshLoadContext{&device, g_DeviceManager.SceneEffect(), g_DeviceManager.GetWhiteTexture(), nullptr});
+    g_SceneManager.SetRenderResources(&g_DeviceManager);
     g_SceneManager.OnCreateDevice();
     return gfx::S_OK;
   }
   void LoseScene() override {}
   void DestroyScene() override {
     g_SceneManager.OnDestroyDevice();
+    g_SceneManager.SetRenderResources(nullptr);
     SetMeshLoadContext(MeshLoadContext{});
   }
 
