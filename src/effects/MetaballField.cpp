@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include <glm/geometric.hpp>
 
@@ -123,7 +124,13 @@ int MetaballField::PolygoniseCube(int i, int j, int k) {
   for (int t = 0; t < cs.triangleCount * 3; ++t) {
     const int e = cs.edges[static_cast<std::size_t>(t)];
     if (edgeVertex[e] < 0) {
-      const int a = mc::kEdgeCorners[e][0], b = mc::kEdgeCorners[e][1];
+      int a = mc::kEdgeCorners[e][0], b = mc::kEdgeCorners[e][1];
+      // Always from the edge's lower grid point: the cube on the other side
+      // of a face then makes the very same vertex, bit for bit, and the
+      // surface has no hairline cracks.
+      const int* oa = mc::kCornerOffset[a];
+      const int* ob = mc::kCornerOffset[b];
+      if (oa[0] + oa[1] + oa[2] > ob[0] + ob[1] + ob[2]) std::swap(a, b);
       const float denominator = value[b] - value[a];
       const float s = denominator != 0 ? (m_level - value[a]) / denominator : 0.5f;
       const glm::vec3 x = corner[a] + (corner[b] - corner[a]) * std::clamp(s, 0.0f, 1.0f);
