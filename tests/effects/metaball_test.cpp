@@ -204,7 +204,7 @@ TEST(MetaballField, TheSurfaceIsClosedFacesOutAndComesInBatches) {
     EXPECT_LE(sink.batches[b].indices, 3 * MetaballField::kMeshFaces);
     if (b + 1 < sink.batches.size()) EXPECT_GE(sink.batches[b].indices, MetaballField::kBatchIndices) << b;
   }
-  // Vertices are shared only within a cube: weld by position to see the
+  // Vertices are shared only within a batch: weld by position to see the
   // whole surface.
   std::map<std::tuple<long, long, long>, int> ids;
   auto id = [&](const glm::vec3& p) {
