@@ -248,7 +248,8 @@ void SceneManager::RenderMeshObject(gfx::Device& device, CMesh& object, int inde
   // parent's scale stays its own.
   gfx::Mat4 T = gfx::MatrixTranslation(p.iPos[0], p.iPos[1], p.iPos[2]);
   const gfx::Mat4 S = gfx::MatrixScaling(p.iScale[0], p.iScale[1], p.iScale[2]);
-  gfx::Mat4 R = RotationOf(p.iRot);
+  const gfx::Mat4 own = RotationOf(p.iRot);
+  gfx::Mat4 R = own;
   if (object.parent > -1 && object.parent != index) {
     if (const auto* parent = dynamic_cast<const CMesh*>(GetObject(object.parent))) {
       const MeshParams& pp = parent->params;
@@ -256,8 +257,11 @@ void SceneManager::RenderMeshObject(gfx::Device& device, CMesh& object, int inde
       R = gfx::MatrixMultiply(RotationOf(pp.iRot), R);
     }
   }
-  // 5.5 A drag of the mouse starts from the orientation drawn.
-  if (object.arcball) object.arcball->SetQuatNow(gfx::QuaternionRotationMatrix(R));
+  // 5.5 A drag of the mouse starts from the orientation drawn. The drag
+  // writes its rotation back as the object's own, so a child's arcball
+  // holds its own rotation: with the parent's in it, every frame of a drag
+  // would add the parent's turn once more.
+  if (object.arcball) object.arcball->SetQuatNow(gfx::QuaternionRotationMatrix(own));
   // 5.6
   const gfx::Mat4& view = m_camera.GetViewMatrix();
   const gfx::Mat4& proj = m_camera.GetProjMatrix();

@@ -288,8 +288,14 @@ TEST_F(SceneRenderTest, OneLevelOfParentMovesAndTurnsButDoesNotScale) {
                      "child world-view");
     ExpectMatrixNear(Floats(scene.GetLastWorldView()), gfx::MatrixMultiply(W, scene.GetCamera()->GetViewMatrix()),
                      "last world-view");
+    // The arcball holds the child's own rotation (a drag turns the child
+    // in its parent), the parent's the parent's.
+    const gfx::Mat4 own = gfx::MatrixRotationYawPitchRoll(0, r[1], 0);
     const gfx::Mat4 ball = child->arcball->GetRotationMatrix();
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(gfx::MatrixData(ball)[i], gfx::MatrixData(R)[i], 1e-5f);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(gfx::MatrixData(ball)[i], gfx::MatrixData(own)[i], 1e-5f);
+    const gfx::Mat4 parentBall = parent->arcball->GetRotationMatrix();
+    const gfx::Mat4 parentOwn = gfx::MatrixRotationYawPitchRoll(r[0], 0, 0);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(gfx::MatrixData(parentBall)[i], gfx::MatrixData(parentOwn)[i], 1e-5f);
   }
 }
 
