@@ -121,7 +121,7 @@ void OnFrameRender(gfx::Device* device, double time, float elapsed, void* /*user
   device->GetRenderTarget(0, &saved);
   if (gfx::Succeeded(device->BeginScene())) {
     Trace().Add("skybox.render");
-    Trace().Add("scene.render");
+    g_SceneManager.Render(device, time, elapsed);
     if (!g_bGuiHidden) {
       Trace().Add("panels.refresh");
       g_AnimationManager.OnRender();
