@@ -3,6 +3,7 @@
 // destroy, with the other managers told in between.
 #include <cstdio>
 #include <numbers>
+#include <string>
 
 #include "effects/DeviceManager.h"
 #include "effects/QuadVertex.h"
@@ -24,6 +25,13 @@ constexpr int kPostProcessEffects = 25;
 const char* const kTechniqueNames[DeviceManager::TECH_COUNT] = {
     "RenderScene",    "RenderEnvMapScene", "RenderEnvMapSceneTrans", "RenderEnvMapSceneTextureFront",
     "RenderNoLight", "RenderSceneFast",   "RenderSceneFastNoTrans",
+};
+
+// What the device manager, the scene renderer and the sky box draw with.
+const char* const kRequiredTechniques[] = {
+    "RenderScene",     "RenderEnvMapScene",      "RenderEnvMapSceneTrans", "RenderEnvMapSceneTextureFront",
+    "RenderNoLight",   "RenderSceneFast",        "RenderSceneFastNoTrans", "RenderSkyBox",
+    "RenderSkyBox2D",
 };
 
 #define MV_RETURN_IF_FAILED(expr)          \
@@ -99,14 +107,35 @@ gfx::HRESULT DeviceManager::CreateDeviceObjects(gfx::Device& device, const gfx::
   const gfx::HRESULT found = fw::FindMediaFile(kSceneEffectFile, &path);
   if (gfx::Failed(found)) {
     Log(std::string("Loading Fx : ") + kSceneEffectFile + "...Failed !\n");
-    if (m_bSceneEffectRequired) return found;
+    if (m_bSceneEffectRequired) {
+      std::fprintf(stderr, "Loading Fx : %s...Failed !\n", kSceneEffectFile);
+      return found;
+    }
   } else {
     Log(std::string("Loading Fx : ") + kSceneEffectFile + "...");
     std::string errors;
-    const gfx::HRESULT hr = device.CreateEffectFromFile(path.string(), &m_sceneEffect, &errors);
+    // The file's techniques get one pass per row of the render-target table.
+    const gfx::EffectMacro macros[] = {{"SCENE_PASSES", std::to_string(m_passCount)},
+                                       {"SCENE_TARGETS", std::to_string(m_targetsPerPass)}};
+    const gfx::HRESULT hr = device.CreateEffectFromFile(path.string(), &m_sceneEffect, &errors, macros);
     if (gfx::Failed(hr)) {
       Log("Failed !\n" + errors + "\n");
+      std::fprintf(stderr, "Loading Fx : %s...Failed !\n%s\n", kSceneEffectFile, errors.c_str());
       return hr;
+    }
+    // Loaded but unable to draw a technique the renderers use is a failure
+    // too: the show would go on black.
+    std::string broken;
+    for (const char* name : kRequiredTechniques) {
+      const gfx::TechniqueHandle t = m_sceneEffect->GetTechniqueByName(name);
+      if (!t || !m_sceneEffect->IsTechniqueValid(t)) broken += std::string(broken.empty() ? "" : ", ") + name;
+    }
+    if (!broken.empty()) {
+      Log("Failed !\n" + errors + "\n");
+      std::fprintf(stderr, "Loading Fx : %s...Failed ! missing or invalid techniques: %s\n%s\n", kSceneEffectFile,
+                   broken.c_str(), errors.c_str());
+      m_sceneEffect.reset();
+      return gfx::E_FAIL;
     }
     Log("done\n");
   }
