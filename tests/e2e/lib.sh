@@ -3,6 +3,8 @@
 set -euo pipefail
 PLAYER=${PLAYER:?path to morvane-player}
 WORK=$(mktemp -d /tmp/mv-e2e.XXXXXX)
+# The player's effects, as they ship beside its media.
+cp -r "${MV_SOURCE_DIR:?path to the sources}/fx" "$WORK/fx"
 XVFB_PID=""
 stop_xvfb() {
   if [ -n "$XVFB_PID" ]; then
