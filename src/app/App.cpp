@@ -119,12 +119,6 @@ void OnFrameRender(gfx::Device* device, double time, float elapsed, void* /*user
   std::shared_ptr<gfx::Surface> saved;
   device->GetRenderTarget(0, &saved);
   if (gfx::Succeeded(device->BeginScene())) {
-    // The scene targets start every frame cleared as well: nothing else is
-    // sure to cover them (a sky box without a mesh draws nothing), and what
-    // was left in them would show.
-    for (int p = 0; p < g_DeviceManager.GetPassCount(); ++p)
-      if (gfx::Succeeded(g_DeviceManager.BindPassTargets(*device, p)))
-        device->Clear(gfx::CLEAR_TARGET | gfx::CLEAR_ZBUFFER, kClearColor, 1.0f, 0);
     Trace().Add("skybox.render");
     Trace().Add("scene.render");
     if (!g_bGuiHidden) {

@@ -21,6 +21,7 @@ namespace {
 
 constexpr const char* kSceneEffectFile = "fx\\reflectori.fxo";
 constexpr int kPostProcessEffects = 25;
+constexpr std::uint32_t kSceneClearColor = 0x000A1428;  // the frame's clear colour
 
 const char* const kTechniqueNames[DeviceManager::TECH_COUNT] = {
     "RenderScene",    "RenderEnvMapScene", "RenderEnvMapSceneTrans", "RenderEnvMapSceneTextureFront",
@@ -226,7 +227,17 @@ gfx::HRESULT DeviceManager::ResetDeviceObjects(gfx::Device& device, const gfx::B
       m_table[p][t].reset();
       if (s >= 0) MV_RETURN_IF_FAILED(m_sceneTextures[s]->GetSurfaceLevel(0, &m_table[p][t]));
     }
-  return gfx::S_OK;
+  // New targets hold nothing defined: until the scene draws into them they
+  // read as the frame's clear colour, and as "nothing drawn" (alpha 0) to
+  // the effects that read normals and positions.
+  std::shared_ptr<gfx::Surface> back;
+  device.GetRenderTarget(0, &back);
+  for (int p = 0; p < m_passCount; ++p) {
+    MV_RETURN_IF_FAILED(BindPassTargets(device, p));
+    MV_RETURN_IF_FAILED(device.Clear(gfx::CLEAR_TARGET, kSceneClearColor, 1.0f, 0));
+  }
+  for (int t = 1; t < m_targetsPerPass; ++t) device.SetRenderTarget(t, nullptr);
+  return device.SetRenderTarget(0, back);
 }
 
 gfx::HRESULT DeviceManager::BindPassTargets(gfx::Device& device, int pass) const {

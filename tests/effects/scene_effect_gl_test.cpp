@@ -96,6 +96,17 @@ TEST_F(SceneEffectGL, SphereThroughTheSceneTargetsAndTheFinalImage) {
   ASSERT_EQ(DeviceManager::OnResetDevice(device_.get(), device_->GetBackBufferDesc(), &manager_), gfx::S_OK);
   gfx::Effect* fx = manager_.GetSceneEffect();
   ASSERT_NE(fx, nullptr);
+  // Fresh scene targets read as the clear colour with alpha 0 ("nothing
+  // drawn") until the scene draws into them.
+  for (int i = 0; i < 3; ++i) {
+    std::shared_ptr<gfx::Surface> s;
+    manager_.GetSceneTexture(i)->GetSurfaceLevel(0, &s);
+    std::vector<float> texels;
+    ASSERT_EQ(device_->ReadSurfaceFloat(s.get(), &texels), gfx::S_OK);
+    EXPECT_NEAR(texels[0], 0x0A / 255.0f, 1e-3f) << i;
+    EXPECT_NEAR(texels[2], 0x28 / 255.0f, 1e-3f) << i;
+    EXPECT_EQ(texels[3], 0.0f) << i;
+  }
   // Loaded for this device's table: one pass per row.
   gfx::TechniqueDesc desc;
   ASSERT_EQ(fx->GetTechniqueDesc(manager_.GetTechnique(DeviceManager::TECH_RENDER_SCENE), &desc), gfx::S_OK);
