@@ -65,7 +65,7 @@ bool InitApp() {
   g_DeviceManager.BuildPanel(&g_DialogResourceManager, fw::kBackBufferWidth, fw::kBackBufferHeight);
   // The scene panel hosts the post-process controls and reads the values
   // panel's script; the sky box controls join once the sky box provides them.
-  g_SceneManager.SetPanelHosts(&g_PostProcessManager, nullptr, &g_ValuesManager);
+  g_SceneManager.SetPanelHosts(&g_PostProcessManager, &ProgramSkyBoxControls(), &g_ValuesManager);
   g_SceneManager.CreatePanel(&g_DialogResourceManager);
   g_SoundManager.BuildPanel(&g_DialogResourceManager);
   g_SoundManager.LoadSettings();  // media\sound.toml: bands, threshold, live input, sync
@@ -122,7 +122,7 @@ void OnFrameRender(gfx::Device* device, double time, float elapsed, void* /*user
   device->GetRenderTarget(0, &saved);
   if (gfx::Succeeded(device->BeginScene())) {
     Trace().Add("skybox.render");
-    Trace().Add("scene.render");
+    g_SceneManager.Render(device, time, elapsed);
     if (!g_bGuiHidden) {
       Trace().Add("panels.refresh");
       g_AnimationManager.OnRender();

@@ -16,6 +16,7 @@
 #include "scene/AnimatedMesh.h"
 #include "scene/MeshContent.h"
 #include "scene/SceneManager.h"
+#include "scene/ScenePanel.h"
 #include "sequence/SequenceManager.h"
 #include "values/ValuesManager.h"
 
@@ -30,6 +31,12 @@ class ProgramPeers final : public ScenePeers {
     g_MetaballField.SetGridSize(64);
   }
   void CreateParticleSystem(CMesh& object) override { g_ParticleManager.OnParticleObjectLoaded(object); }
+  MetaballField* Metaballs() override { return &g_MetaballField; }
+  void RenderParticles(gfx::Device& device, CMesh& object, const gfx::Mat4& world, const gfx::Mat4& view,
+                       const gfx::Mat4& proj, float elapsed) override {
+    g_ParticleManager.Render(device, object, world, view, proj, elapsed);
+  }
+  std::shared_ptr<gfx::BaseTexture> EnvironmentMap() override { return g_SkyBoxManager.GetEnvironmentMap(); }
 };
 
 class ProgramSkyBoxScene final : public SkyBoxScene {
@@ -50,6 +57,15 @@ void BindSkyBoxAndParticles() {
   g_SkyBoxManager.SetScene(&skyBoxScene);
   g_ParticleManager.SetDeviceManager(&g_DeviceManager);
 }
+
+class SkyBoxPanelControls final : public SceneSkyBoxControls {
+ public:
+  void BuildControls(CDXUTDialog* dialog) override { g_SkyBoxManager.BuildControls(dialog); }
+  void OnControlEvent(UINT event, int controlId, CDXUTControl* control) override {
+    SkyBoxManager::OnGuiEvent(event, controlId, control, &g_SkyBoxManager);
+  }
+  void RefreshControls() override { g_SkyBoxManager.RefreshControls(); }
+};
 
 class ProgramLinks final : public AnimationLinks {
  public:
@@ -104,12 +120,14 @@ class ProgramDevicePeers final : public DeviceClients {
     // Meshes load on this device, with the scene effect and its white texture.
     SetMeshLoadContext(
         MeshLoadContext{&device, g_DeviceManager.SceneEffect(), g_DeviceManager.GetWhiteTexture(), nullptr});
+    g_SceneManager.SetRenderResources(&g_DeviceManager);
     g_SceneManager.OnCreateDevice();
     return gfx::S_OK;
   }
   void LoseScene() override {}
   void DestroyScene() override {
     g_SceneManager.OnDestroyDevice();
+    g_SceneManager.SetRenderResources(nullptr);
     SetMeshLoadContext(MeshLoadContext{});
   }
 
@@ -121,6 +139,11 @@ class ProgramDevicePeers final : public DeviceClients {
 DeviceClients& ProgramDeviceClients() {
   static ProgramDevicePeers clients;
   return clients;
+}
+
+SceneSkyBoxControls& ProgramSkyBoxControls() {
+  static SkyBoxPanelControls controls;
+  return controls;
 }
 
 ScenePeers& ProgramScenePeers() {
