@@ -1,8 +1,8 @@
 // The program's own panels on a headless GL device, as golden images
 // (tests/app/golden/, MV_APPROVE=1 rewrites them): the sequence panel with
 // a three-slide show, the message dialog's warning, the sound panel with a
-// synthetic spectrum, the scene panel for the post-process object and for
-// a mesh object, and the device panel's buttons over the 3D view in a
+// synthetic spectrum, the scene panel for the post-process object, the sky
+// box object and a mesh object, and the device panel's buttons over the 3D view in a
 // whole frame.
 #include <gtest/gtest.h>
 
@@ -144,6 +144,10 @@ void Render(gfx::Device* device, double t, float e, void* ctx) {
   g_SceneManager.SetSelectedIndex(3);
   show();
   DrawAlone(device, scenePanel, "scene_panel_postprocess");
+  g_SceneManager.SetSelectedIndex(2);
+  show();
+  DrawAlone(device, scenePanel, "scene_panel_skybox");
+  g_SceneManager.SetSelectedIndex(3);  // the mesh goes after the post-process object
   g_SceneManager.InsertObject(OBJ_MESH, -1, -1, nullptr, nullptr, -1);
   show();
   DrawAlone(device, scenePanel, "scene_panel_mesh");
@@ -202,7 +206,7 @@ TEST(PanelsGolden, TheProgramsPanels) {
   fw::ResetState();
 
   const char* const expected[] = {"sequence_panel",          "message_warning",  "message_saved",   "sound_panel",
-                                  "scene_panel_postprocess", "scene_panel_mesh", "device_over_view"};
+                                  "scene_panel_postprocess", "scene_panel_skybox", "scene_panel_mesh", "device_over_view"};
   ASSERT_EQ(g_shots.size(), std::size(expected));
   for (std::size_t i = 0; i < g_shots.size(); ++i) {
     const Shot& s = g_shots[i];
