@@ -23,7 +23,7 @@ FULL_FACE="104 338"
 INSERT_FACE="219 91"
 
 run="$WORK/run"
-mkdir -p "$run/media"
+show_folder "$run"
 start_xvfb 1920x1080
 cd "$run"
 SDL_AUDIODRIVER=dummy "$PLAYER" &
