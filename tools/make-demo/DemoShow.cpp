@@ -112,7 +112,7 @@ void SkyBox(StandaloneShow& s, int row, float size) {
 
 // Durations of a slide's keys (frames): three moves and a hold.
 std::vector<int> Durations(bool shortShow, int full) {
-  if (shortShow) return {8, 8, 8, 1};
+  if (shortShow) return {16, 16, 16, 2};
   const int third = full / 3;
   return {third, third, full - 2 * third - 1, 1};
 }

@@ -1,0 +1,19 @@
+// morvane-render [--size WxH] [--fps N] [--from S] [--to S] OUTDIR
+// Run in a show's working folder, like the player.
+#include <cstdio>
+#include <string>
+
+#include "OfflineRender.h"
+
+int main(int argc, char** argv) {
+  mv::render::RenderOptions options;
+  std::string error;
+  if (!mv::render::ParseRenderArguments(argc, argv, options, error)) {
+    std::fprintf(stderr,
+                 "morvane-render: %s\n"
+                 "usage: morvane-render [--size WxH] [--fps N] [--from S] [--to S] [--no-png] [--no-mp4] OUTDIR\n",
+                 error.c_str());
+    return 2;
+  }
+  return mv::render::RenderShow(options);
+}
