@@ -30,6 +30,7 @@ void AddFace(XTextMesh& m, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
   const XVec3 n{m.normals[a].x + m.normals[b].x + m.normals[c].x, m.normals[a].y + m.normals[b].y + m.normals[c].y,
                 m.normals[a].z + m.normals[b].z + m.normals[c].z};
   const XVec3 f = Cross(Sub(m.positions[b], m.positions[a]), Sub(m.positions[c], m.positions[a]));
+  if (Dot(f, f) < 1e-14f) return;  // a pole's sliver: nothing to draw
   if (Dot(f, n) < 0) std::swap(b, c);
   m.faces.push_back({a, b, c});
 }

@@ -54,7 +54,7 @@ std::vector<float> SynthesiseMusic(double seconds) {
     bassPhase -= std::floor(bassPhase);
     const double saw = 2.0 * bassPhase - 1.0;
     bassLow += (saw - bassLow) * 0.08;
-    const double bass = bassLow * std::exp(-inEighth * 5.0) * 0.55;
+    const double bass = bassLow * std::exp(-inEighth * 9.0) * 0.3;
 
     // Pad: two detuned saws per chord note, softly filtered, swelling each bar.
     double pad[2] = {0, 0};

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -14,97 +13,12 @@ extern "C" {
 }
 
 #include "VideoWriter.h"
-#include "app/App.h"
-#include "app/Bindings.h"
-#include "audio/SoundManager.h"
-#include "audio/SoundSystem.h"
-#include "core/Globals.h"
-#include "effects/MetaballField.h"
-#include "effects/PostProcessManager.h"
-#include "framework/Framework.h"
-#include "scene/Catalog.h"
-#include "sequence/SequenceManager.h"
 
 namespace mv::render {
 
 namespace {
 
-constexpr int kSource = 0;  // index of the back buffer in the scaler
-
-struct Run {
-  RenderOptions options;
-  std::int64_t frame = 0;          // frames played so far
-  std::int64_t firstFrame = 0;     // first frame written
-  std::int64_t endFrame = -1;      // one past the last frame written; -1: the show's end
-  std::int64_t written = 0;
-  std::int64_t samplesMixed = 0;   // output frames of sound mixed so far
-  double expectedSeconds = 0;      // for the progress line
-  std::vector<float> sound;        // this frame's mix, interleaved stereo
-  std::vector<std::uint8_t> backBuffer, picture;
-  SwsContext* scaler = nullptr;
-  std::unique_ptr<VideoWriter> video;
-  bool failed = false;
-  std::string error;
-};
-Run* g_run = nullptr;
-
-bool Writing(const Run& r) { return r.frame >= r.firstFrame && (r.endFrame < 0 || r.frame < r.endFrame); }
-
-void FrameMove(double time, float elapsed, void* context) {
-  Run& r = *g_run;
-  // The sound of this frame: exactly the samples up to its end, so that
-  // rounding never lets sound and pictures drift apart.
-  const std::int64_t until = (r.frame + 1) * mv::audio::kOutputRate / r.options.fps;
-  const int n = int(until - r.samplesMixed);
-  r.sound.assign(std::size_t(n) * 2, 0.0f);
-  g_SoundManager.System().Mix(r.sound.data(), n);
-  r.samplesMixed = until;
-  OnFrameMove(time, elapsed, context);
-}
-
-void FrameRender(gfx::Device* device, double time, float elapsed, void* context) {
-  OnFrameRender(device, time, elapsed, context);
-  Run& r = *g_run;
-  if (Writing(r) && !r.failed) {
-    const int w = r.options.width, h = r.options.height;
-    if (!fw::ReadBackBuffer(r.backBuffer.data(), r.backBuffer.size())) {
-      r.failed = true;
-      r.error = "the picture could not be read back";
-    } else {
-      const std::uint8_t* src[1] = {r.backBuffer.data()};
-      const int srcStride[1] = {fw::kBackBufferWidth * 4};
-      std::uint8_t* dst[1] = {r.picture.data()};
-      const int dstStride[1] = {w * 4};
-      sws_scale(r.scaler, src, srcStride, 0, fw::kBackBufferHeight, dst, dstStride);
-      if (r.options.png) {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(r.written + 1));
-        const auto file = (r.options.outDir / name).string();
-        if (!stbi_write_png(file.c_str(), w, h, 4, r.picture.data(), w * 4)) {
-          r.failed = true;
-          r.error = "cannot write " + file;
-        }
-      }
-      if (r.video && !(r.video->AddVideoFrame(r.picture.data()) &&
-                       r.video->AddAudio(r.sound.data(), int(r.sound.size() / 2)))) {
-        r.failed = true;
-        r.error = "the video could not be encoded";
-      }
-      ++r.written;
-    }
-  }
-  ++r.frame;
-  if (r.options.progress) {
-    const double t = double(r.frame) / r.options.fps;
-    if (r.expectedSeconds > 0)
-      std::fprintf(stderr, "\rmorvane-render: %6.2f s of %.2f s, %lld frames written ", t, r.expectedSeconds,
-                   static_cast<long long>(r.written));
-    else
-      std::fprintf(stderr, "\rmorvane-render: %6.2f s, %lld frames written ", t, static_cast<long long>(r.written));
-    std::fflush(stderr);
-  }
-  if (r.failed) fw::Shutdown(1);
-}
+constexpr int kSampleRate = 44100;
 
 bool ParseInt(const char* s, int& out) {
   char* end = nullptr;
@@ -174,81 +88,89 @@ bool ParseRenderArguments(int argc, const char* const* argv, RenderOptions& o, s
   return true;
 }
 
-int RenderShow(const RenderOptions& options) {
+int RenderShow(const RenderOptions& options, const ShowRunner& run) {
   av_log_set_level(AV_LOG_ERROR);
-  Run run;
-  run.options = options;
-  g_run = &run;
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
   if (ec) {
     std::fprintf(stderr, "morvane-render: cannot make %s: %s\n", options.outDir.string().c_str(), ec.message().c_str());
     return 2;
   }
-  run.firstFrame = std::llround(options.from * options.fps);
-  run.endFrame = options.to >= 0 ? std::llround(options.to * options.fps) : -1;
-  run.backBuffer.resize(std::size_t(fw::kBackBufferWidth) * fw::kBackBufferHeight * 4);
-  run.picture.resize(std::size_t(options.width) * options.height * 4);
-  run.scaler = sws_getContext(fw::kBackBufferWidth, fw::kBackBufferHeight, AV_PIX_FMT_RGBA, options.width,
-                              options.height, AV_PIX_FMT_RGBA, SWS_BICUBIC, nullptr, nullptr, nullptr);
-  (void)kSource;
+  const std::int64_t firstFrame = std::llround(options.from * options.fps);
+  const std::int64_t endFrame = options.to >= 0 ? std::llround(options.to * options.fps) : -1;
+  auto writing = [&](std::int64_t frame) { return frame >= firstFrame && (endFrame < 0 || frame < endFrame); };
 
-  // The program's own start-up, with the sound mixed by the frames and a
-  // clock that advances by exactly one frame each time.
-  BindFrameworkCallbacks();
-  fw::SetCallbackFrameMove(&FrameMove);
-  fw::SetCallbackFrameRender(&FrameRender);
-  fw::ClearMultisampleTypes();
-  fw::AddMultisampleType(0);
-  g_MetaballField.Seed(1);
-  g_SoundManager.SetSoundSystem(std::make_unique<mv::audio::SoundSystem>(mv::audio::SoundBackend::Offline));
-  g_bPreferencesLoaded = InitApp();
-  for (const SlideRecord& s : g_SequenceManager.Slides()) run.expectedSeconds += s.durationMs / 1000.0;
-  if (options.to >= 0) run.expectedSeconds = options.to;
-
+  std::unique_ptr<VideoWriter> video;
   if (options.mp4) {
-    run.video = std::make_unique<VideoWriter>();
+    video = std::make_unique<VideoWriter>();
     std::string error;
-    if (!run.video->Open(options.outDir / "show.mp4", options.width, options.height, options.fps,
-                         mv::audio::kOutputRate, error)) {
+    if (!video->Open(options.outDir / "show.mp4", options.width, options.height, options.fps, kSampleRate, error)) {
       std::fprintf(stderr, "morvane-render: %s\n", error.c_str());
       return 1;
     }
   }
+  SwsContext* scaler = nullptr;
+  std::vector<std::uint8_t> picture(std::size_t(options.width) * options.height * 4);
+  std::vector<float> sound;
+  std::int64_t written = 0;
+  double expected = options.to;
+  std::string failure;
 
-  fw::SetHeadless(true);
-  fw::SetFixedTimeStep(1.0 / options.fps);
-  if (run.endFrame > 0) fw::SetFrameLimit(int(run.endFrame), 0);
-  fw::Init(false, false, nullptr, false);
-  fw::SetHotkeyHandling(false, true, false);
-  fw::CreateWindow("Morvane Player");
-  const gfx::HRESULT created = fw::CreateDevice(false, fw::kBackBufferWidth, fw::kBackBufferHeight);
-  if (gfx::Failed(created)) {
-    std::fprintf(stderr, "morvane-render: the device could not be created: %s\n", mv::ResultName(created));
-    fw::ResetState();
-    return 1;
-  }
-  fw::MainLoop();
+  ShowPlayback playback;
+  playback.started = [&](double listed) {
+    if (expected < 0) expected = listed;
+  };
+  playback.sound = [&](std::int64_t, const float* stereo, int frames) { sound.assign(stereo, stereo + frames * 2); };
+  playback.picture = [&](std::int64_t frame, const std::uint8_t* rgba, int w, int h) {
+    if (writing(frame)) {
+      scaler = sws_getCachedContext(scaler, w, h, AV_PIX_FMT_RGBA, options.width, options.height, AV_PIX_FMT_RGBA,
+                                    SWS_BICUBIC, nullptr, nullptr, nullptr);
+      const std::uint8_t* src[1] = {rgba};
+      const int srcStride[1] = {w * 4};
+      std::uint8_t* dst[1] = {picture.data()};
+      const int dstStride[1] = {options.width * 4};
+      sws_scale(scaler, src, srcStride, 0, h, dst, dstStride);
+      if (options.png) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(written + 1));
+        const auto file = (options.outDir / name).string();
+        if (!stbi_write_png(file.c_str(), options.width, options.height, 4, picture.data(), options.width * 4)) {
+          failure = "cannot write " + file;
+          return false;
+        }
+      }
+      // Each picture goes with exactly the sound of its frame.
+      if (video && !(video->AddVideoFrame(picture.data()) && video->AddAudio(sound.data(), int(sound.size() / 2)))) {
+        failure = "the video could not be encoded";
+        return false;
+      }
+      ++written;
+    }
+    if (options.progress) {
+      const double t = double(frame + 1) / options.fps;
+      if (expected > 0)
+        std::fprintf(stderr, "\rmorvane-render: %7.2f s of %.2f s, %lld frames written ", t, expected,
+                     static_cast<long long>(written));
+      else
+        std::fprintf(stderr, "\rmorvane-render: %7.2f s, %lld frames written ", t, static_cast<long long>(written));
+      std::fflush(stderr);
+    }
+    return true;
+  };
+
+  int rc = run(options.fps, endFrame, playback);
   if (options.progress) std::fprintf(stderr, "\n");
-  // The show folder is only read: no sequence or settings file is written back.
-  g_SoundManager.Stop();
-  g_PostProcessManager.ReleaseEffects();
-  ObjectCatalog().Free();
-  fw::ResetState();
-  sws_freeContext(run.scaler);
-
-  int rc = run.failed ? 1 : 0;
-  if (run.video) {
+  sws_freeContext(scaler);
+  if (!failure.empty()) std::fprintf(stderr, "morvane-render: %s\n", failure.c_str());
+  if (video) {
     std::string error;
-    if (!run.video->Close(error)) {
+    if (!video->Close(error)) {
       std::fprintf(stderr, "morvane-render: %s\n", error.c_str());
       rc = 1;
     }
   }
-  if (run.failed) std::fprintf(stderr, "morvane-render: %s\n", run.error.c_str());
-  std::printf("%lld frames (%dx%d, %d fps) written to %s%s\n", static_cast<long long>(run.written), options.width,
-              options.height, options.fps, options.outDir.string().c_str(), run.video ? ", with show.mp4" : "");
-  g_run = nullptr;
+  std::printf("%lld frames (%dx%d, %d fps) written to %s%s\n", static_cast<long long>(written), options.width,
+              options.height, options.fps, options.outDir.string().c_str(), video ? ", with show.mp4" : "");
   return rc;
 }
 
