@@ -1,5 +1,6 @@
 #include "DemoShow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <functional>
@@ -237,7 +238,7 @@ void BlobsSlide(SlideBuilder& b) {
     Colour(gen, 0.3f, 1.0f, 0.7f);
     if (gen) {
       gen->params.start = 0;
-      gen->params.end = 30 + 35 * k;  // the shape grows key by key
+      gen->params.end = std::min(100, 30 + 25 * k);  // the shape grows key by key
       gen->params.iRot[0] = float(k) * kPi / 2;
       gen->params.iRotLinks[1] = kBeatTurn;
     }
