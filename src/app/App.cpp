@@ -62,9 +62,10 @@ bool InitApp() {
 
   g_SequenceManager.BuildPanels();
   g_DeviceManager.BuildPanel(&g_DialogResourceManager, fw::kBackBufferWidth, fw::kBackBufferHeight);
-  // The scene panel's controls come with the scene editing work; until then
-  // it is an empty dialog that still takes part in the routing.
-  g_SceneManager.Panel().Init(&g_DialogResourceManager);
+  // The scene panel hosts the post-process controls and reads the values
+  // panel's script; the sky box controls join once the sky box provides them.
+  g_SceneManager.SetPanelHosts(&g_PostProcessManager, &ProgramSkyBoxControls(), &g_ValuesManager);
+  g_SceneManager.CreatePanel(&g_DialogResourceManager);
   g_SoundManager.BuildPanel(&g_DialogResourceManager);
   g_SoundManager.LoadSettings();  // media\sound.toml: bands, threshold, live input, sync
   g_AnimationManager.BuildPanel(&g_DialogResourceManager);
@@ -120,7 +121,7 @@ void OnFrameRender(gfx::Device* device, double time, float elapsed, void* /*user
   device->GetRenderTarget(0, &saved);
   if (gfx::Succeeded(device->BeginScene())) {
     Trace().Add("skybox.render");
-    Trace().Add("scene.render");
+    g_SceneManager.Render(device, time, elapsed);
     if (!g_bGuiHidden) {
       Trace().Add("panels.refresh");
       g_AnimationManager.OnRender();

@@ -16,6 +16,7 @@
 #include "scene/AnimatedMesh.h"
 #include "scene/MeshContent.h"
 #include "scene/SceneManager.h"
+#include "scene/ScenePanel.h"
 #include "sequence/SequenceManager.h"
 #include "values/ValuesManager.h"
 
@@ -29,7 +30,41 @@ class ProgramPeers final : public ScenePeers {
     g_MetaballField = MetaballField();
     g_MetaballField.SetGridSize(64);
   }
-  void CreateParticleSystem(CMesh&) override {}
+  void CreateParticleSystem(CMesh& object) override { g_ParticleManager.OnParticleObjectLoaded(object); }
+  MetaballField* Metaballs() override { return &g_MetaballField; }
+  void RenderParticles(gfx::Device& device, CMesh& object, const gfx::Mat4& world, const gfx::Mat4& view,
+                       const gfx::Mat4& proj, float elapsed) override {
+    g_ParticleManager.Render(device, object, world, view, proj, elapsed);
+  }
+  std::shared_ptr<gfx::BaseTexture> EnvironmentMap() override { return g_SkyBoxManager.GetEnvironmentMap(); }
+};
+
+class ProgramSkyBoxScene final : public SkyBoxScene {
+ public:
+  CSkyBoxObject* SkyBoxObject() override { return g_SceneManager.GetSkyBoxObject(); }
+  CSceneObject* SelectedObject() override { return g_SceneManager.GetSelectedObject(); }
+  std::int32_t SelectedValueScript() override { return g_ValuesManager.GetCurrentScript(); }
+  void RefreshScenePanel() override { g_SceneManager.RefreshPanel(); }
+};
+
+// The sky box and the particles draw with the device manager's shared
+// resources; the sky box reads and edits the scene. Bound with the
+// callbacks and again when the device is made, for programs that drive the
+// device manager without the framework.
+void BindSkyBoxAndParticles() {
+  static ProgramSkyBoxScene skyBoxScene;
+  g_SkyBoxManager.SetDeviceManager(&g_DeviceManager);
+  g_SkyBoxManager.SetScene(&skyBoxScene);
+  g_ParticleManager.SetDeviceManager(&g_DeviceManager);
+}
+
+class SkyBoxPanelControls final : public SceneSkyBoxControls {
+ public:
+  void BuildControls(CDXUTDialog* dialog) override { g_SkyBoxManager.BuildControls(dialog); }
+  void OnControlEvent(UINT event, int controlId, CDXUTControl* control) override {
+    SkyBoxManager::OnGuiEvent(event, controlId, control, &g_SkyBoxManager);
+  }
+  void RefreshControls() override { g_SkyBoxManager.RefreshControls(); }
 };
 
 class ProgramLinks final : public AnimationLinks {
@@ -62,10 +97,13 @@ class ProgramDevicePeers final : public DeviceClients {
   void LosePostProcess() override { g_PostProcessManager.OnLostDevice(); }
   void ReleasePostProcess() override { g_PostProcessManager.ReleaseEffects(); }
 
-  gfx::HRESULT CreateSkyBox(gfx::Device&, int) override { return gfx::S_OK; }
-  gfx::HRESULT ResetSkyBox(gfx::Device&) override { return gfx::S_OK; }
-  void LoseSkyBox() override {}
-  void DestroySkyBox() override {}
+  gfx::HRESULT CreateSkyBox(gfx::Device& device, int passes) override {
+    BindSkyBoxAndParticles();
+    return g_SkyBoxManager.OnCreateDevice(device, passes);
+  }
+  gfx::HRESULT ResetSkyBox(gfx::Device& device) override { return g_SkyBoxManager.OnResetDevice(device); }
+  void LoseSkyBox() override { g_SkyBoxManager.OnLostDevice(); }
+  void DestroySkyBox() override { g_SkyBoxManager.OnDestroyDevice(); }
 
   gfx::HRESULT CreateParticles(gfx::Device& device) override {
     g_ParticleManager.OnCreateDevice(device);
@@ -82,12 +120,14 @@ class ProgramDevicePeers final : public DeviceClients {
     // Meshes load on this device, with the scene effect and its white texture.
     SetMeshLoadContext(
         MeshLoadContext{&device, g_DeviceManager.SceneEffect(), g_DeviceManager.GetWhiteTexture(), nullptr});
+    g_SceneManager.SetRenderResources(&g_DeviceManager);
     g_SceneManager.OnCreateDevice();
     return gfx::S_OK;
   }
   void LoseScene() override {}
   void DestroyScene() override {
     g_SceneManager.OnDestroyDevice();
+    g_SceneManager.SetRenderResources(nullptr);
     SetMeshLoadContext(MeshLoadContext{});
   }
 
@@ -99,6 +139,11 @@ class ProgramDevicePeers final : public DeviceClients {
 DeviceClients& ProgramDeviceClients() {
   static ProgramDevicePeers clients;
   return clients;
+}
+
+SceneSkyBoxControls& ProgramSkyBoxControls() {
+  static SkyBoxPanelControls controls;
+  return controls;
 }
 
 ScenePeers& ProgramScenePeers() {
@@ -119,6 +164,7 @@ const ShowManagers& ProgramShowManagers() {
 }
 
 void BindFrameworkCallbacks() {
+  BindSkyBoxAndParticles();
   void* const device = &g_DeviceManager;
   fw::SetCallbackDeviceAcceptable(&DeviceManager::IsDeviceAcceptable, device);
   fw::SetCallbackDeviceCreated(&DeviceManager::OnCreateDevice, device);

@@ -6,9 +6,11 @@
 class AnimationLinks;
 class DeviceClients;
 class ScenePeers;
+class SceneSkyBoxControls;
 struct ShowManagers;
 
 ScenePeers& ProgramScenePeers();
+SceneSkyBoxControls& ProgramSkyBoxControls();
 AnimationLinks& ProgramAnimationLinks();
 DeviceClients& ProgramDeviceClients();
 const ShowManagers& ProgramShowManagers();

@@ -19,8 +19,8 @@ MetaballField g_MetaballField;
 ValuesManager g_ValuesManager;
 PostProcessManager g_PostProcessManager;
 SkyBoxManager g_SkyBoxManager;
-// The scene effect is optional until fx\reflectori.fxo ships with the player.
-DeviceManager g_DeviceManager(ProgramDeviceClients(), false);
+// Without its scene effect (fx\reflectori.fxo) the device is not created.
+DeviceManager g_DeviceManager(ProgramDeviceClients(), true);
 SceneManager g_SceneManager(ProgramScenePeers());
 SoundManager g_SoundManager;
 SequenceManager g_SequenceManager(ProgramShowManagers());

@@ -3,6 +3,7 @@
 // destroy, with the other managers told in between.
 #include <cstdio>
 #include <numbers>
+#include <string>
 
 #include "effects/DeviceManager.h"
 #include "effects/QuadVertex.h"
@@ -20,10 +21,18 @@ namespace {
 
 constexpr const char* kSceneEffectFile = "fx\\reflectori.fxo";
 constexpr int kPostProcessEffects = 25;
+constexpr std::uint32_t kSceneClearColor = 0x000A1428;  // the frame's clear colour
 
 const char* const kTechniqueNames[DeviceManager::TECH_COUNT] = {
     "RenderScene",    "RenderEnvMapScene", "RenderEnvMapSceneTrans", "RenderEnvMapSceneTextureFront",
     "RenderNoLight", "RenderSceneFast",   "RenderSceneFastNoTrans",
+};
+
+// What the device manager, the scene renderer and the sky box draw with.
+const char* const kRequiredTechniques[] = {
+    "RenderScene",     "RenderEnvMapScene",      "RenderEnvMapSceneTrans", "RenderEnvMapSceneTextureFront",
+    "RenderNoLight",   "RenderSceneFast",        "RenderSceneFastNoTrans", "RenderSkyBox",
+    "RenderSkyBox2D",
 };
 
 #define MV_RETURN_IF_FAILED(expr)          \
@@ -99,14 +108,35 @@ gfx::HRESULT DeviceManager::CreateDeviceObjects(gfx::Device& device, const gfx::
   const gfx::HRESULT found = fw::FindMediaFile(kSceneEffectFile, &path);
   if (gfx::Failed(found)) {
     Log(std::string("Loading Fx : ") + kSceneEffectFile + "...Failed !\n");
-    if (m_bSceneEffectRequired) return found;
+    if (m_bSceneEffectRequired) {
+      std::fprintf(stderr, "Loading Fx : %s...Failed !\n", kSceneEffectFile);
+      return found;
+    }
   } else {
     Log(std::string("Loading Fx : ") + kSceneEffectFile + "...");
     std::string errors;
-    const gfx::HRESULT hr = device.CreateEffectFromFile(path.string(), &m_sceneEffect, &errors);
+    // The file's techniques get one pass per row of the render-target table.
+    const gfx::EffectMacro macros[] = {{"SCENE_PASSES", std::to_string(m_passCount)},
+                                       {"SCENE_TARGETS", std::to_string(m_targetsPerPass)}};
+    const gfx::HRESULT hr = device.CreateEffectFromFile(path.string(), &m_sceneEffect, &errors, macros);
     if (gfx::Failed(hr)) {
       Log("Failed !\n" + errors + "\n");
+      std::fprintf(stderr, "Loading Fx : %s...Failed !\n%s\n", kSceneEffectFile, errors.c_str());
       return hr;
+    }
+    // Loaded but unable to draw a technique the renderers use is a failure
+    // too: the show would go on black.
+    std::string broken;
+    for (const char* name : kRequiredTechniques) {
+      const gfx::TechniqueHandle t = m_sceneEffect->GetTechniqueByName(name);
+      if (!t || !m_sceneEffect->IsTechniqueValid(t)) broken += std::string(broken.empty() ? "" : ", ") + name;
+    }
+    if (!broken.empty()) {
+      Log("Failed !\n" + errors + "\n");
+      std::fprintf(stderr, "Loading Fx : %s...Failed ! missing or invalid techniques: %s\n%s\n", kSceneEffectFile,
+                   broken.c_str(), errors.c_str());
+      m_sceneEffect.reset();
+      return gfx::E_FAIL;
     }
     Log("done\n");
   }
@@ -197,7 +227,17 @@ gfx::HRESULT DeviceManager::ResetDeviceObjects(gfx::Device& device, const gfx::B
       m_table[p][t].reset();
       if (s >= 0) MV_RETURN_IF_FAILED(m_sceneTextures[s]->GetSurfaceLevel(0, &m_table[p][t]));
     }
-  return gfx::S_OK;
+  // New targets hold nothing defined: until the scene draws into them they
+  // read as the frame's clear colour, and as "nothing drawn" (alpha 0) to
+  // the effects that read normals and positions.
+  std::shared_ptr<gfx::Surface> back;
+  device.GetRenderTarget(0, &back);
+  for (int p = 0; p < m_passCount; ++p) {
+    MV_RETURN_IF_FAILED(BindPassTargets(device, p));
+    MV_RETURN_IF_FAILED(device.Clear(gfx::CLEAR_TARGET, kSceneClearColor, 1.0f, 0));
+  }
+  for (int t = 1; t < m_targetsPerPass; ++t) device.SetRenderTarget(t, nullptr);
+  return device.SetRenderTarget(0, back);
 }
 
 gfx::HRESULT DeviceManager::BindPassTargets(gfx::Device& device, int pass) const {

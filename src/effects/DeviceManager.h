@@ -49,7 +49,9 @@ class DeviceManager : public MVObject {
 
   DeviceManager();
   // The program's manager: its clients bound, the scene effect optional or
-  // required (see SetSceneEffectRequired).
+  // required (see SetSceneEffectRequired). The effect is loaded with the
+  // defines SCENE_PASSES and SCENE_TARGETS: the pass count and targets per
+  // pass, so that its techniques have one pass per row of the table.
   DeviceManager(DeviceClients& clients, bool sceneEffectRequired);
   ~DeviceManager() override;
 
@@ -90,9 +92,10 @@ class DeviceManager : public MVObject {
   static void OnLostDevice(void* userContext);
   static void OnDestroyDevice(void* userContext);
 
-  // Until the scene effect ships with the player a missing file is logged
-  // and the device goes on without it; when required, device creation
-  // fails with the media-search error.
+  // Required (the program's case): a missing "fx\reflectori.fxo" fails
+  // device creation with the media-search error, one that does not load or
+  // lacks a working technique with E_FAIL, reported on stderr. Optional:
+  // a missing file is logged and the device goes on without it.
   void SetSceneEffectRequired(bool required) { m_bSceneEffectRequired = required; }
 
   // Font A (overlay text) and font B (layer text), made with the device;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include <glm/geometric.hpp>
 
@@ -41,6 +42,8 @@ void MetaballField::SetGridSize(int n) {
   m_fieldValues.assign(points, 0.0f);
   m_pointFlags.assign(points, 0);
   m_cubeFlags.assign(cubes, 0);
+  m_edgeVertex.assign(points * 3, 0u);
+  m_batchSerial = 1;
   m_cubeList.clear();
   m_vertexCount = m_indexCount = 0;
 }
@@ -111,35 +114,54 @@ float MetaballField::PointValue(int i, int j, int k) {
 
 int MetaballField::PolygoniseCube(int i, int j, int k) {
   float value[8];
-  glm::vec3 corner[8];
   int pattern = 0;
   for (int c = 0; c < 8; ++c) {
-    const int ci = i + mc::kCornerOffset[c][0], cj = j + mc::kCornerOffset[c][1], ck = k + mc::kCornerOffset[c][2];
-    value[c] = PointValue(ci, cj, ck);
-    corner[c] = PointPosition(ci, cj, ck);
+    value[c] = PointValue(i + mc::kCornerOffset[c][0], j + mc::kCornerOffset[c][1], k + mc::kCornerOffset[c][2]);
     if (value[c] > m_level) pattern |= 1 << c;
   }
   m_cubeFlags[CubeIndex(i, j, k)] = 1;
   ++m_cubesVisited;
   const mc::Case& cs = mc::TriangleTable()[static_cast<std::size_t>(pattern)];
-  // A vertex per crossed edge, made once and shared by the cube's triangles.
-  std::int32_t edgeVertex[12];
-  for (std::int32_t& v : edgeVertex) v = -1;
   for (int t = 0; t < cs.triangleCount * 3; ++t) {
     const int e = cs.edges[static_cast<std::size_t>(t)];
-    if (edgeVertex[e] < 0) {
-      const int a = mc::kEdgeCorners[e][0], b = mc::kEdgeCorners[e][1];
+    int a = mc::kEdgeCorners[e][0], b = mc::kEdgeCorners[e][1];
+    // Always from the edge's lower grid point: the cube on the other side
+    // of a face then makes the very same vertex, bit for bit, and the
+    // surface has no hairline cracks.
+    const int* oa = mc::kCornerOffset[a];
+    const int* ob = mc::kCornerOffset[b];
+    if (oa[0] + oa[1] + oa[2] > ob[0] + ob[1] + ob[2]) {
+      std::swap(a, b);
+      std::swap(oa, ob);
+    }
+    const int axis = ob[0] != oa[0] ? 0 : ob[1] != oa[1] ? 1 : 2;
+    const int pi = i + oa[0], pj = j + oa[1], pk = k + oa[2];
+    // One vertex per grid edge and batch, whichever of its four cubes
+    // meets it first.
+    const std::size_t edge = PointIndex(pi, pj, pk) * 3 + static_cast<std::size_t>(axis);
+    std::uint32_t& slot = m_edgeVertex[edge];
+    if ((slot >> kEdgeIndexBits) != m_batchSerial) {
       const float denominator = value[b] - value[a];
       const float s = denominator != 0 ? (m_level - value[a]) / denominator : 0.5f;
-      const glm::vec3 x = corner[a] + (corner[b] - corner[a]) * std::clamp(s, 0.0f, 1.0f);
+      glm::vec3 x = PointPosition(pi, pj, pk);
+      x[axis] += m_cellSize * std::clamp(s, 0.0f, 1.0f);
       const glm::vec3 n = NormalAt(x);
       MetaballVertex& v = m_vertices[static_cast<std::size_t>(m_vertexCount)];
       v = MetaballVertex{{x.x, x.y, x.z}, {n.x, n.y, n.z}, {n.x * 0.5f + 0.5f, 0.5f - n.y * 0.5f}};
-      edgeVertex[e] = m_vertexCount++;
+      slot = m_batchSerial << kEdgeIndexBits | static_cast<std::uint32_t>(m_vertexCount++);
     }
-    m_indices[static_cast<std::size_t>(m_indexCount++)] = static_cast<std::uint32_t>(edgeVertex[e]);
+    m_indices[static_cast<std::size_t>(m_indexCount++)] = slot & ((1u << kEdgeIndexBits) - 1);
   }
   return pattern;
+}
+
+void MetaballField::NextBatch() {
+  // Stamps tell this batch's vertices from older ones without clearing;
+  // only a wrap of the counter needs the table cleared.
+  if (++m_batchSerial >= (1u << (32 - kEdgeIndexBits))) {
+    std::fill(m_edgeVertex.begin(), m_edgeVertex.end(), 0u);
+    m_batchSerial = 1;
+  }
 }
 
 void MetaballField::QueueNeighbours(int i, int j, int k, int pattern) {
@@ -158,6 +180,7 @@ void MetaballField::QueueNeighbours(int i, int j, int k, int pattern) {
 void MetaballField::Flush(MetaballBatchSink& sink) {
   if (m_indexCount > 0) sink.DrawBatch(m_vertices.data(), m_vertexCount, m_indices.data(), m_indexCount);
   m_vertexCount = m_indexCount = 0;
+  NextBatch();
 }
 
 void MetaballField::Polygonise(MetaballBatchSink& sink) {
@@ -172,6 +195,7 @@ void MetaballField::Polygonise(MetaballBatchSink& sink) {
   std::fill(m_pointFlags.begin(), m_pointFlags.end(), std::uint8_t{0});
   std::fill(m_cubeFlags.begin(), m_cubeFlags.end(), std::uint8_t{0});
   m_cubeList.clear();
+  NextBatch();
   auto afterCube = [&] {
     if (m_indexCount >= kBatchIndices) Flush(sink);
   };

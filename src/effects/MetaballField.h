@@ -104,6 +104,7 @@ class MetaballField {
   int PolygoniseCube(int i, int j, int k);
   void QueueNeighbours(int i, int j, int k, int pattern);
   void Flush(MetaballBatchSink& sink);
+  void NextBatch();
 
   float m_level = kDefaultLevel;
   std::int32_t m_ballCount = kBallCount;
@@ -114,6 +115,13 @@ class MetaballField {
   std::vector<std::uint8_t> m_pointFlags;
   std::vector<std::uint8_t> m_cubeFlags;
   std::vector<std::array<std::int32_t, 3>> m_cubeList;
+  // Per grid edge (point index × 3 + axis): the batch that made its vertex
+  // (high bits) and that vertex's index in the batch (low 12 bits; a batch
+  // holds fewer than 4096 vertices).
+  static constexpr int kEdgeIndexBits = 12;
+  static_assert(kBatchIndices + 36 < (1 << kEdgeIndexBits));
+  std::vector<std::uint32_t> m_edgeVertex;
+  std::uint32_t m_batchSerial = 1;
   std::int32_t m_vertexCount = 0;
   std::int32_t m_indexCount = 0;
   std::vector<MetaballVertex> m_vertices;

@@ -35,10 +35,12 @@ gfx::HRESULT CParticleSystem::RestoreDeviceObjects(gfx::Device& device) {
   m_texture.reset();
   std::filesystem::path path;
   if (gfx::Failed(fw::FindMediaFile(std::u16string_view(m_textureFile), &path))) {
-    Log("Particle texture not found: " + mv::io::Utf16ToUtf8(m_textureFile) + "\n");
+    Log("Particle texture not found: " + mv::io::Utf16ToUtf8(m_textureFile) + ": particles are drawn white\n");
     return gfx::ERR_NOTFOUND;
   }
-  return device.CreateTextureFromFile(path.string(), &m_texture);
+  const gfx::HRESULT hr = device.CreateTextureFromFile(path.string(), &m_texture);
+  if (gfx::Failed(hr)) Log("Particle texture unreadable: " + path.string() + ": particles are drawn white\n");
+  return hr;
 }
 
 void CParticleSystem::InvalidateDeviceObjects() {

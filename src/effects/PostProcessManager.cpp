@@ -122,6 +122,9 @@ void PostProcessManager::EmptyRecords() {
 bool PostProcessManager::InsertEffect(int effectIndex) {
   if (!IsEffectIndex(effectIndex)) return false;
   const int marker = GetListCount() - 1;
+  // A slide stores at most 20 entries, the end marker included: a 20th
+  // effect would make the chain unsavable (it would read back empty).
+  if (marker >= mv::effects::kMaxStoredEntries - 1) return false;
   const int position = m_selected >= 0 ? m_selected : marker;
   const int slot = TakeSlot();
   if (slot < 0) return false;

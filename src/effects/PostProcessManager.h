@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/MVObject.h"
@@ -14,8 +15,10 @@
 #include "effects/SectionFormat.h"
 #include "gfx/Device.h"
 #include "gfx/Effect.h"
+#include "gui/GuiTypes.h"
 
 class RenderTargetChain;
+class CDXUTDialog;
 
 using Float4 = std::array<float, 4>;
 
@@ -121,6 +124,45 @@ class PostProcessManager : public MVObject {
 
   bool IsEnabled() const { return m_bEnabled; }
   void SetEnabled(bool enabled) { m_bEnabled = enabled; }
+
+  // Parameter i (0 or 1) of the selected instance from up to four numbers
+  // of the text (missing ones 0), also stored in the instance's slot of the
+  // post-process object's block (null when there is none).
+  void EditSelectedParameter(int i, std::u16string_view text, float* parameterBlock);
+
+  // ---- the panel's controls (effects/PostProcessPanel.cpp), hosted by the
+  // scene panel's dialog while the post-process object is selected ----
+  enum PanelId : int {
+    IDC_PP_AVAILABLE = 6,
+    IDC_PP_ACTIVE = 7,
+    IDC_PP_AVAILABLE_LABEL = 8,
+    IDC_PP_ACTIVE_LABEL = 9,
+    IDC_PP_PARAM0_LABEL = 10,
+    IDC_PP_PARAM1_LABEL = 11,
+    IDC_PP_PARAM0 = 12,
+    IDC_PP_PARAM1 = 13,
+    IDC_PP_MOVE_UP = 14,
+    IDC_PP_MOVE_DOWN = 15,
+    IDC_PP_CLEAR = 16,
+    IDC_PP_ENABLE = 17,
+    IDC_PP_COMBINATIONS_LABEL = 18,
+    IDC_PP_BLUR = 19,
+    IDC_PP_BLOOM = 20,
+    IDC_PP_DOF = 21,
+    IDC_PP_EDGE_GLOW = 22,
+  };
+  static bool IsPanelControl(int controlId) { return controlId >= IDC_PP_AVAILABLE && controlId <= IDC_PP_EDGE_GLOW; }
+  // Adds the controls to the dialog, which the manager keeps, and shows the
+  // chain above the end marker "----".
+  void BuildControls(CDXUTDialog* dialog);
+  CDXUTDialog* GetControlsDialog() const { return m_pControlsDialog; }
+  // Events of the controls; the block is the post-process object's (null
+  // when there is none).
+  void OnControlEvent(UINT event, int controlId, CDXUTControl* control, float* parameterBlock);
+  // The instances take their values from the block (slots clamped to
+  // 0..19) and the selected one is shown again. Nothing while the GUI is
+  // hidden.
+  void RefreshParameters(const float* parameterBlock);
   bool IsSlotFree(int slot) const;
   int CountFreeSlots() const;
 
@@ -131,6 +173,8 @@ class PostProcessManager : public MVObject {
                                         const PostProcessInstance& instance);
   void MarkSlot(std::int32_t slot, bool free);
   void EmptyRecords();
+  void FillActiveListBox();
+  void ShowSelectedParameters(bool refresh);
 
   std::int32_t m_entryCount = 0;
   std::array<mv::effects::ChainRecord, kRecordCount> m_records{};
@@ -146,6 +190,7 @@ class PostProcessManager : public MVObject {
   std::array<QuadVertex, 4> m_quad{};
   std::shared_ptr<gfx::VertexBuffer> m_quadBuffer;
   float m_extentX = 1.0f, m_extentY = 1.0f;
+  CDXUTDialog* m_pControlsDialog = nullptr;
 };
 
 extern PostProcessManager g_PostProcessManager;

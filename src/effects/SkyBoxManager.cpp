@@ -1,9 +1,21 @@
 #include "effects/SkyBoxManager.h"
 
-#include "io/ReadNotes.h"
+#include <cstdint>
+#include <cstdio>
 
+#include "core/ReadNumbers.h"
+#include "effects/DeviceManager.h"
+#include "effects/SkyBoxMesh.h"
+#include "framework/Camera.h"
+#include "framework/MediaSearch.h"
+#include "gfx/Math.h"
+#include "gui/Controls.h"
+#include "gui/Dialog.h"
 #include "io/BinaryIO.h"
+#include "io/Log.h"
+#include "io/ReadNotes.h"
 #include "io/Utf16.h"
+#include "model/SceneObjects.h"
 
 namespace {
 
@@ -28,6 +40,41 @@ constexpr Row kRows[SkyBoxManager::kSkyBoxCount] = {
 
 constexpr gfx::HRESULT kInvalidArg = static_cast<gfx::HRESULT>(0x80070057u);
 
+// The sky box declaration: position, then a three-part texture coordinate.
+constexpr gfx::VertexElement kSkyBoxDeclaration[] = {
+    {0, 0, gfx::VertexType::Float3, gfx::VertexUsage::Position, 0},
+    {0, 12, gfx::VertexType::Float3, gfx::VertexUsage::TexCoord, 0},
+};
+
+// The manager whose controls stand in the scene panel: the panel's event
+// callback carries the panel's own context, not ours.
+SkyBoxManager* g_pControlsOwner = nullptr;
+
+// A "?" button's triple and component: 1131..1133 size, 1135..1137
+// rotation, 1139..1141 rotation speed.
+std::int32_t* LinkOf(CSkyBoxObject& sky, int id) {
+  if (id >= SkyBoxManager::IDC_SKYBOX_SCALE_LINK_X && id <= SkyBoxManager::IDC_SKYBOX_SCALE_LINK_Z)
+    return &sky.links3[id - SkyBoxManager::IDC_SKYBOX_SCALE_LINK_X];
+  if (id >= SkyBoxManager::IDC_SKYBOX_ROTATION_LINK_X && id <= SkyBoxManager::IDC_SKYBOX_ROTATION_LINK_Z)
+    return &sky.links1[id - SkyBoxManager::IDC_SKYBOX_ROTATION_LINK_X];
+  if (id >= SkyBoxManager::IDC_SKYBOX_SPEED_LINK_X && id <= SkyBoxManager::IDC_SKYBOX_SPEED_LINK_Z)
+    return &sky.links2[id - SkyBoxManager::IDC_SKYBOX_SPEED_LINK_X];
+  return nullptr;
+}
+
+void SetVectorText(CDXUTDialog& dialog, int id, const float v[3]) {
+  CDXUTEditBox* edit = dialog.GetEditBox(id);
+  // The box being typed into keeps the user's text.
+  if (!edit || CDXUTDialog::GetFocusedControl() == edit) return;
+  char text[128];
+  int n = std::snprintf(text, sizeof text, "%3.3f %3.3f %3.3f", double(v[0]), double(v[1]), double(v[2]));
+  if (n < 0) n = 0;
+  if (n >= int(sizeof text)) n = int(sizeof text) - 1;
+  char16_t wide[128];
+  for (int i = 0; i < n; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  edit->SetText(std::u16string_view(wide, static_cast<std::size_t>(n)));
+}
+
 }  // namespace
 
 SkyBoxManager::SkyBoxManager() {
@@ -38,6 +85,10 @@ SkyBoxManager::SkyBoxManager() {
   }
 }
 
+SkyBoxManager::~SkyBoxManager() {
+  if (g_pControlsOwner == this) g_pControlsOwner = nullptr;
+}
+
 const char* SkyBoxManager::PanelText(int row) {
   return row >= 0 && row < kSkyBoxCount ? kRows[row].panelText : "";
 }
@@ -45,9 +96,215 @@ const char* SkyBoxManager::PanelText(int row) {
 gfx::HRESULT SkyBoxManager::LoadSkyBox(int row) {
   // A stored row outside the table would index past it.
   if (row < 0 || row >= kSkyBoxCount) return kInvalidArg;
-  m_currentIndex = row;
   ++m_loadCount;
+  if (!m_pDevice) {
+    m_currentIndex = row;
+    return gfx::S_OK;
+  }
+  const SkyBoxEntry& entry = m_table[row];
+  std::unique_ptr<mv::effects::SkyBoxMesh> mesh;
+  std::string error;
+  if (gfx::Failed(mv::effects::SkyBoxMesh::Load(*m_pDevice, mv::io::FixedView(entry.meshFile, 260), &mesh, &error))) {
+    Log("Sky box mesh " + error + ": the previous sky box stays\n");
+    return gfx::S_OK;
+  }
+  m_pMesh = std::move(mesh);
+  m_currentIndex = row;
+  gfx::Effect* const effect = m_pDeviceManager ? m_pDeviceManager->GetSceneEffect() : nullptr;
+  m_hTechnique = effect ? effect->GetTechniqueByName(entry.technique) : gfx::TechniqueHandle{};
+
+  m_pEnvMap.reset();
+  std::filesystem::path path;
+  const std::u16string_view cubeMap = mv::io::FixedView(entry.cubeMapFile, 260);
+  const gfx::HRESULT found = fw::FindMediaFile(cubeMap, &path);
+  if (gfx::Failed(found)) {
+    Log("Sky box cube map not found: " + mv::io::Utf16ToUtf8(cubeMap) + "\n");
+    return found;
+  }
+  if (gfx::Failed(m_pDevice->CreateCubeTextureFromFile(path.string(), &m_pEnvMap))) {
+    Log("Sky box cube map could not be read: " + path.string() + "\n");
+    m_pEnvMap.reset();
+    return mv::ERR_MEDIANOTFOUND;
+  }
   return gfx::S_OK;
+}
+
+gfx::HRESULT SkyBoxManager::OnCreateDevice(gfx::Device& device, int) {
+  // The passes drawn are the technique's, each into its row of the device
+  // manager's table, so the pass count itself is not kept.
+  const gfx::HRESULT hr = device.CreateVertexDeclaration(kSkyBoxDeclaration, std::size(kSkyBoxDeclaration), &m_pDecl);
+  if (gfx::Failed(hr)) return hr;
+  gfx::Effect* const effect = m_pDeviceManager ? m_pDeviceManager->GetSceneEffect() : nullptr;
+  m_hTechnique = effect ? effect->GetTechniqueByName(m_table[0].technique) : gfx::TechniqueHandle{};
+  m_hWorld = effect ? effect->GetParameterByName("g_mWorld") : gfx::ParameterHandle{};
+  m_hEnvMap = effect ? effect->GetParameterByName("g_txEnvMap") : gfx::ParameterHandle{};
+  m_hScene = effect ? effect->GetParameterByName("g_txScene") : gfx::ParameterHandle{};
+  m_pDevice = &device;
+  LoadSkyBox(m_currentIndex);
+  return gfx::S_OK;
+}
+
+gfx::HRESULT SkyBoxManager::OnResetDevice(gfx::Device&) { return gfx::S_OK; }
+
+// The mesh, its textures and the environment map are managed: they live
+// through a reset, and nothing of the sky box is in the default pool.
+void SkyBoxManager::OnLostDevice() {}
+
+void SkyBoxManager::OnDestroyDevice() {
+  m_pMesh.reset();
+  m_pDecl.reset();
+  m_pEnvMap.reset();
+  m_hTechnique = {};
+  m_hWorld = {}, m_hEnvMap = {}, m_hScene = {};
+  m_pDevice = nullptr;
+}
+
+void SkyBoxManager::Render(gfx::Device* device) {
+  gfx::Effect* const fx = m_pDeviceManager ? m_pDeviceManager->GetSceneEffect() : nullptr;
+  if (!device || !fx) return;
+  fx->SetTechnique(m_hTechnique);
+  device->SetVertexDeclaration(m_pDecl);
+
+  gfx::Mat4 world;
+  if (m_bEnabled) {
+    if (!m_pCamera) return;
+    if (CSkyBoxObject* sky = m_pScene ? m_pScene->SkyBoxObject() : nullptr) {
+      m_vScale = glm::vec3(sky->size[0], sky->size[1], sky->size[2]);
+      m_vCurrentRotation = glm::vec3(sky->vectorC[0], sky->vectorC[1], sky->vectorC[2]);
+    }
+    // The box turns with the camera but never moves away from it.
+    gfx::Mat4 view = m_pCamera->GetViewMatrix();
+    gfx::MatrixElement(view, 4, 1) = 0.0f;
+    gfx::MatrixElement(view, 4, 2) = 0.0f;
+    gfx::MatrixElement(view, 4, 3) = 0.0f;
+    const gfx::Mat4 rotation =
+        gfx::MatrixRotationYawPitchRoll(m_vCurrentRotation.x, m_vCurrentRotation.y, m_vCurrentRotation.z);
+    world = gfx::MatrixMultiply(gfx::MatrixMultiply(gfx::MatrixScaling(m_vScale), rotation), view);
+  } else {
+    world = gfx::MatrixScaling(m_vScale);
+  }
+  fx->SetMatrix(m_hWorld, world);
+  fx->SetTexture(m_hEnvMap, m_pEnvMap);
+
+  unsigned passes = 0;
+  if (gfx::Failed(fx->Begin(&passes, 0))) return;
+  for (unsigned p = 0; p < passes; ++p) {
+    // A pass without a row of the table has nowhere to draw.
+    if (gfx::Failed(m_pDeviceManager->BindPassTargets(*device, static_cast<int>(p)))) continue;
+    fx->BeginPass(p);
+    if (m_pMesh) {
+      for (std::uint32_t m = 0; m < m_pMesh->GetNumMaterials(); ++m) {
+        if (m_bEnabled)
+          fx->SetTexture(m_hScene, m_pMesh->GetTexture(m));
+        else
+          fx->SetTexture(m_hScene, m_pDeviceManager->GetBlackTexture());
+        fx->CommitChanges();
+        m_pMesh->DrawSubset(m);
+      }
+    }
+    fx->EndPass();
+  }
+  fx->End();
+}
+
+void SkyBoxManager::BuildControls(CDXUTDialog* dialog) {
+  m_pPanelDialog = dialog;
+  if (!dialog) return;
+  SetPanel(dialog);
+  g_pControlsOwner = this;
+  dialog->AddCheckBox(IDC_SKYBOX_ENABLE, u"Enable sky(B)ox", 5, 25, 200, 16, true, 'B');
+  CDXUTComboBox* combo = nullptr;
+  dialog->AddComboBox(IDC_SKYBOX_COMBO, 5, 50, 210, 16, 'S', false, &combo);
+  if (combo)
+    for (int r = 0; r < kSkyBoxCount; ++r) {
+      const std::u16string text = mv::io::Utf8ToUtf16(kRows[r].panelText);
+      combo->AddItem(text.c_str(), reinterpret_cast<void*>(static_cast<std::intptr_t>(r)));
+    }
+  struct Row {
+    int label;
+    const char16_t* caption;
+    int edit;
+    int firstLink;
+    int y;
+  };
+  static constexpr Row kVectorRows[] = {
+      {IDC_SKYBOX_SCALE_LABEL, u"Pos:", IDC_SKYBOX_SCALE, IDC_SKYBOX_SCALE_LINK_X, 75},
+      {IDC_SKYBOX_ROTATION_LABEL, u"Rot:", IDC_SKYBOX_ROTATION, IDC_SKYBOX_ROTATION_LINK_X, 100},
+      {IDC_SKYBOX_SPEED_LABEL, u"vRot:", IDC_SKYBOX_ROTATION_SPEED, IDC_SKYBOX_SPEED_LINK_X, 125},
+  };
+  for (const Row& row : kVectorRows) {
+    dialog->AddStatic(row.label, row.caption, 0, row.y, 50, 16);
+    CDXUTEditBox* edit = nullptr;
+    dialog->AddEditBox(row.edit, u"", 55, row.y, 120, 20, false, &edit);
+    if (edit) {
+      edit->SetBorderWidth(1);
+      edit->SetSpacing(2);
+    }
+    for (int i = 0; i < 3; ++i) dialog->AddButton(row.firstLink + i, u"?", 180 + 20 * i, row.y + 2, 16, 14);
+  }
+}
+
+void CALLBACK SkyBoxManager::OnGuiEvent(UINT nEvent, int nControlID, CDXUTControl* pControl, void*) {
+  if (g_pControlsOwner) g_pControlsOwner->OnControlEvent(nEvent, nControlID, pControl);
+}
+
+void SkyBoxManager::OnControlEvent(UINT nEvent, int nControlID, CDXUTControl* pControl) {
+  if (nControlID < IDC_SKYBOX_COMBO || nControlID > IDC_SKYBOX_SPEED_LINK_Z) return;
+  CSkyBoxObject* const sky = m_pScene ? dynamic_cast<CSkyBoxObject*>(m_pScene->SelectedObject()) : nullptr;
+  switch (nControlID) {
+    case IDC_SKYBOX_ENABLE:
+      if (auto* box = dynamic_cast<CDXUTCheckBox*>(pControl)) m_bEnabled = box->GetChecked();
+      return;
+    case IDC_SKYBOX_COMBO:
+      if (auto* combo = dynamic_cast<CDXUTComboBox*>(pControl); combo && combo->GetSelectedItem())
+        LoadSkyBox(static_cast<int>(reinterpret_cast<std::intptr_t>(combo->GetSelectedData())));
+      return;
+    case IDC_SKYBOX_SCALE:
+    case IDC_SKYBOX_ROTATION:
+    case IDC_SKYBOX_ROTATION_SPEED: {
+      if (nEvent != EVENT_EDITBOX_CHANGE && nEvent != EVENT_EDITBOX_STRING) return;
+      auto* edit = dynamic_cast<CDXUTEditBox*>(pControl);
+      if (!edit) return;
+      float v[3] = {0.0f, 0.0f, 0.0f};
+      ReadNumbers(edit->GetTextString(), v, 3);
+      const glm::vec3 value(v[0], v[1], v[2]);
+      float* target = nullptr;
+      if (nControlID == IDC_SKYBOX_SCALE) {
+        m_vScale = value;
+        if (sky) target = sky->size;
+      } else if (nControlID == IDC_SKYBOX_ROTATION) {
+        m_vRotation = value;
+        if (sky) target = sky->vectorA;
+      } else {
+        m_vRotationSpeed = value;
+        if (sky) target = sky->vectorB;
+      }
+      if (target) target[0] = v[0], target[1] = v[1], target[2] = v[2];
+      return;
+    }
+    default:
+      if (std::int32_t* link = sky ? LinkOf(*sky, nControlID) : nullptr) {
+        *link = m_pScene->SelectedValueScript();
+        m_pScene->RefreshScenePanel();
+      }
+      return;
+  }
+}
+
+void SkyBoxManager::RefreshControls() {
+  CDXUTDialog* const dialog = m_pPanelDialog;
+  CSkyBoxObject* const sky = m_pScene ? dynamic_cast<CSkyBoxObject*>(m_pScene->SelectedObject()) : nullptr;
+  if (!dialog || !sky) return;
+  if (CDXUTCheckBox* box = dialog->GetCheckBox(IDC_SKYBOX_ENABLE)) box->SetChecked(m_bEnabled);
+  if (CDXUTComboBox* combo = dialog->GetComboBox(IDC_SKYBOX_COMBO))
+    combo->SetSelectedByData(reinterpret_cast<void*>(static_cast<std::intptr_t>(m_currentIndex)));
+  SetVectorText(*dialog, IDC_SKYBOX_SCALE, sky->size);
+  SetVectorText(*dialog, IDC_SKYBOX_ROTATION, sky->vectorA);
+  SetVectorText(*dialog, IDC_SKYBOX_ROTATION_SPEED, sky->vectorB);
+  for (int id : {IDC_SKYBOX_SCALE_LINK_X, IDC_SKYBOX_SCALE_LINK_Y, IDC_SKYBOX_SCALE_LINK_Z,
+                 IDC_SKYBOX_ROTATION_LINK_X, IDC_SKYBOX_ROTATION_LINK_Y, IDC_SKYBOX_ROTATION_LINK_Z,
+                 IDC_SKYBOX_SPEED_LINK_X, IDC_SKYBOX_SPEED_LINK_Y, IDC_SKYBOX_SPEED_LINK_Z})
+    if (CDXUTButton* button = dialog->GetButton(id)) button->SetText(ValueLinkText(*LinkOf(*sky, id)));
 }
 
 mv::effects::SkyBoxFields SkyBoxManager::GetFields() const {

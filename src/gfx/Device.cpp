@@ -574,13 +574,14 @@ HRESULT Device::DrawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount
 }
 
 HRESULT Device::CreateEffectFromMemory(std::string_view text, const std::string& sourceName,
-                                       std::shared_ptr<Effect>* out, std::string* errors) {
+                                       std::shared_ptr<Effect>* out, std::string* errors,
+                                       std::span<const EffectMacro> macros) {
   if (!out) return E_INVALIDARG;
   out->reset();
   if (errors) errors->clear();
   EffectFileDecl decl;
   std::string error;
-  if (!ParseEffectFile(text, sourceName, &decl, &error)) {
+  if (!ParseEffectFile(text, sourceName, &decl, &error, macros)) {
     if (errors) *errors = error;
     return E_FAIL;
   }

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,13 @@ enum LockFlags : std::uint32_t {
 enum class ResourceType : std::uint32_t { Surface, Texture, CubeTexture, VertexBuffer, IndexBuffer };
 
 enum class CubeFace : std::uint32_t { PositiveX = 0, NegativeX, PositiveY, NegativeY, PositiveZ, NegativeZ };
+
+// A preprocessor define handed to an effect when it is loaded, as
+// `#define name value` in its shaders (fx/README.md).
+struct EffectMacro {
+  std::string name;
+  std::string value;
+};
 
 struct BackBufferDesc {
   int width = 0;
@@ -466,11 +474,12 @@ class Device {
   // compile leaves the effect loaded with that technique invalid; its
   // compile log goes to `errors` too.
   // Reads the file (at most 1 MiB) and hands its text to CreateEffectFromMemory.
+  // `macros` are defines for every shader of the file (fx/README.md).
   HRESULT CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out,
-                               std::string* errors = nullptr);
+                               std::string* errors = nullptr, std::span<const EffectMacro> macros = {});
   // E_FAIL when the text does not parse.
   HRESULT CreateEffectFromMemory(std::string_view text, const std::string& sourceName, std::shared_ptr<Effect>* out,
-                                 std::string* errors = nullptr);
+                                 std::string* errors = nullptr, std::span<const EffectMacro> macros = {});
 
   // Lost/reset: a new back-buffer size (1 to the caps' largest texture),
   // outside a scene. Render targets go back to the back buffer alone.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -358,7 +359,7 @@ EffectPassDecl ParsePass(const toml::table& t, int line, int index, const std::s
   EffectPassDecl p;
   p.line = line;
   std::string where = "technique '" + tech + "' pass " + std::to_string(index);
-  CheckKeys(t, {"name", "annotations", "states", "vertex", "fragment"}, where.c_str());
+  CheckKeys(t, {"name", "annotations", "states", "vertex", "fragment", "repeat"}, where.c_str());
   p.name = GetString(t, "name", where.c_str(), false, line);
   if (p.name.empty()) p.name = "P" + std::to_string(index);
   ParseAnnotations(Get(t, "annotations"), &p.annotations);
@@ -402,8 +403,81 @@ const toml::array* ArrayOfTables(const toml::table& root, const char* key) {
   return a;
 }
 
-void ParseRoot(const toml::table& root, std::string_view text, EffectFileDecl* out) {
-  CheckKeys(root, {"include", "common", "shaders", "parameter", "technique"}, "the effect file");
+constexpr int kMaxRepeat = 16;
+
+// A define's name: an identifier outside the loader's own MV_ names.
+bool IsDefineName(std::string_view s) {
+  return IsIdentifier(s) && s.rfind("MV_", 0) != 0 && s.rfind("GL_", 0) != 0 && s.rfind("__", 0) != 0;
+}
+
+// Define values go into shader text as they are: one line, no comment
+// openers that would swallow what follows.
+bool IsDefineValue(std::string_view v) {
+  for (char c : v)
+    if (c == '\n' || c == '\r' || c == '\\') return false;
+  return v.find("//") == std::string_view::npos && v.find("/*") == std::string_view::npos;
+}
+
+const EffectMacro* FindDefine(const std::vector<EffectMacro>& defines, std::string_view name) {
+  for (const EffectMacro& m : defines)
+    if (m.name == name) return &m;
+  return nullptr;
+}
+
+// How many copies of a pass the technique gets: `repeat` = a number or the
+// name of a define holding one; 1 without it.
+int RepeatCount(const toml::table& t, const std::vector<EffectMacro>& defines, const std::string& where) {
+  const toml::node* r = Get(t, "repeat");
+  if (!r) return 1;
+  long long n = 0;
+  if (r->is_integer()) {
+    n = r->as_integer()->get();
+  } else if (r->is_string()) {
+    const std::string name(*r->as_string());
+    const EffectMacro* m = FindDefine(defines, name);
+    if (!m) Fail(LineOf(*r), where + ": 'repeat' names '" + name + "', which is not defined");
+    char* end = nullptr;
+    n = std::strtoll(m->value.c_str(), &end, 10);
+    if (m->value.empty() || *end != '\0')
+      Fail(LineOf(*r), where + ": 'repeat' names '" + name + "', whose value '" + m->value + "' is not a number");
+  } else {
+    Fail(LineOf(*r), where + ": 'repeat' must be a number or the name of a define");
+  }
+  if (n < 1 || n > kMaxRepeat)
+    Fail(LineOf(*r), where + ": 'repeat' must be 1 to " + std::to_string(kMaxRepeat) + ", not " + std::to_string(n));
+  return static_cast<int>(n);
+}
+
+// The file's defines, then the loader's macros over them.
+void ParseDefines(const toml::table& root, std::span<const EffectMacro> macros, std::vector<EffectMacro>* out) {
+  if (const toml::node* d = root.get("defines")) {
+    const toml::table* t = d->as_table();
+    if (!t) Fail(LineOf(*d), "'defines' must be a table of names and values");
+    for (const auto& [k, v] : *t) {
+      const std::string name(k.str());
+      if (!IsDefineName(name)) Fail(LineOf(v), "bad define name '" + name + "'");
+      std::string value;
+      if (v.is_integer()) value = std::to_string(v.as_integer()->get());
+      else if (v.is_string()) value = std::string(*v.as_string());
+      else Fail(LineOf(v), "define '" + name + "' must be an integer or a string");
+      if (!IsDefineValue(value)) Fail(LineOf(v), "bad value for define '" + name + "'");
+      out->push_back({name, std::move(value)});
+    }
+  }
+  for (const EffectMacro& m : macros) {
+    if (!IsDefineName(m.name)) Fail(0, "bad macro name '" + m.name + "'");
+    if (!IsDefineValue(m.value)) Fail(0, "bad value for macro '" + m.name + "'");
+    bool found = false;
+    for (EffectMacro& d : *out)
+      if (d.name == m.name) d.value = m.value, found = true;
+    if (!found) out->push_back(m);
+  }
+}
+
+void ParseRoot(const toml::table& root, std::string_view text, std::span<const EffectMacro> macros,
+               EffectFileDecl* out) {
+  CheckKeys(root, {"include", "common", "defines", "shaders", "parameter", "technique"}, "the effect file");
+  ParseDefines(root, macros, &out->defines);
   if (const toml::node* inc = root.get("include")) {
     const toml::array* a = inc->as_array();
     if (!a) Fail(LineOf(*inc), "'include' must be an array of snippet names");
@@ -449,9 +523,23 @@ void ParseRoot(const toml::table& root, std::string_view text, EffectFileDecl* o
       if (const toml::array* passes = ArrayOfTables(t, "pass")) {
         int i = 0;
         for (const toml::node& pn : *passes) {
-          tech.passes.push_back(ParsePass(*pn.as_table(), LineOf(pn), i, tech.name, shaders, text));
-          ++i;
+          const toml::table& pt = *pn.as_table();
+          const std::string where = "technique '" + tech.name + "' pass " + std::to_string(i);
+          const int copies = RepeatCount(pt, out->defines, where);
+          EffectPassDecl pass = ParsePass(pt, LineOf(pn), i, tech.name, shaders, text);
+          const bool named = Get(pt, "name") != nullptr;
+          for (int c = 0; c < copies; ++c, ++i) {
+            EffectPassDecl copy = pass;
+            copy.index = i;
+            if (!named) copy.name = "P" + std::to_string(i);
+            else if (copies > 1) copy.name = pass.name + std::to_string(c);
+            tech.passes.push_back(std::move(copy));
+          }
         }
+        for (std::size_t a = 0; a < tech.passes.size(); ++a)
+          for (std::size_t b = a + 1; b < tech.passes.size(); ++b)
+            if (tech.passes[a].name == tech.passes[b].name)
+              Fail(tech.passes[b].line, "technique '" + tech.name + "': two passes named '" + tech.passes[b].name + "'");
       }
       if (tech.passes.empty()) Fail(tech.line, "technique '" + tech.name + "' has no pass");
       out->techniques.push_back(std::move(tech));
@@ -559,7 +647,8 @@ bool AsciiForToml(std::string_view t, std::string* out, int* badLine) {
 
 }  // namespace
 
-bool ParseEffectFile(std::string_view text, const std::string& sourceName, EffectFileDecl* out, std::string* error) {
+bool ParseEffectFile(std::string_view text, const std::string& sourceName, EffectFileDecl* out, std::string* error,
+                     std::span<const EffectMacro> macros) {
   EffectFileDecl decl;
   decl.sourceName = sourceName;
   auto fail = [&](int line, const std::string& what) {
@@ -582,7 +671,7 @@ bool ParseEffectFile(std::string_view text, const std::string& sourceName, Effec
     return fail(bad, "non-ASCII character outside a comment or a \"...\" string");
   try {
     toml::table root = toml::parse(ascii, sourceName);
-    ParseRoot(root, ascii, &decl);
+    ParseRoot(root, ascii, macros, &decl);
   } catch (const toml::parse_error& e) {
     return fail(static_cast<int>(e.source().begin.line), std::string(e.description()));
   } catch (const ParseFault& f) {

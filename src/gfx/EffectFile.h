@@ -2,6 +2,7 @@
 // The parsed form of an effect file (format: fx/README.md). Parsing needs no
 // device; both backends build their effects from it.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -52,6 +53,7 @@ struct EffectPassDecl {
   std::vector<std::pair<RenderState, std::uint32_t>> states;
   EffectShaderDecl vertex, fragment;
   bool hasVertex = false, hasFragment = false;
+  int index = 0;  // place in its technique, MV_PASS in its shaders
   int line = 0;
 };
 
@@ -66,6 +68,9 @@ struct EffectFileDecl {
   std::string sourceName;
   std::vector<std::string> includes;  // built-in snippet names
   EffectShaderDecl common;            // GLSL shared by every shader of the file
+  // Preprocessor defines of every shader: the file's `defines`, overridden
+  // and added to by the loader's macros.
+  std::vector<EffectMacro> defines;
   std::vector<EffectParameterDecl> parameters;
   std::vector<EffectTechniqueDecl> techniques;
 };
@@ -76,8 +81,10 @@ bool ParameterTypeFromName(std::string_view name, ParameterType* out);
 
 // Parses an effect file. On failure returns false and sets *error to
 // "<sourceName>:<line>: <what is wrong>" (naming the technique and pass when
-// the fault is inside one). Input size is capped (1 MiB).
-bool ParseEffectFile(std::string_view text, const std::string& sourceName, EffectFileDecl* out, std::string* error);
+// the fault is inside one). Input size is capped (1 MiB). `macros` are the
+// loader's defines: they override the file's and decide repeated passes.
+bool ParseEffectFile(std::string_view text, const std::string& sourceName, EffectFileDecl* out, std::string* error,
+                     std::span<const EffectMacro> macros = {});
 
 // Built-in GLSL snippets, by name ("quad", "lighting", …); null if unknown.
 struct EffectSnippet {

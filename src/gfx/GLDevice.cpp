@@ -211,9 +211,11 @@ struct GLProgram {
 
 class GLDeviceImpl;
 
-std::string ComposeShader(const EffectFileDecl& d, const EffectShaderDecl& body, bool vertex) {
+std::string ComposeShader(const EffectFileDecl& d, const EffectShaderDecl& body, bool vertex, int pass) {
   std::string s = "#version 330 core\n";
   s += vertex ? "#define MV_VERTEX 1\n" : "#define MV_FRAGMENT 1\n";
+  s += "#define MV_PASS " + std::to_string(pass) + "\n";
+  for (const EffectMacro& m : d.defines) s += "#define " + m.name + " " + m.value + "\n";
   s += "uniform vec2 mv_ViewportSize;\nuniform bool mv_ClipControl;\nuniform int mv_ShadeMode;\n"
        "uniform bool mv_Lighting;\nuniform bool mv_SpecularEnable;\n";
   if (vertex)
@@ -827,14 +829,14 @@ GLEffect::GLEffect(GLDeviceImpl* dev, EffectFileDecl decl, std::string* errors)
         continue;
       }
       std::string log;
-      GLuint vs = CompileStage(GL_VERTEX_SHADER, ComposeShader(d, pass.vertex, true), &log);
+      GLuint vs = CompileStage(GL_VERTEX_SHADER, ComposeShader(d, pass.vertex, true, pass.index), &log);
       if (!vs) {
         valid = false;
         if (errors) *errors += where + ": vertex shader: " + log + "\n";
         programs_.push_back(prog);
         continue;
       }
-      GLuint fs = CompileStage(GL_FRAGMENT_SHADER, ComposeShader(d, pass.fragment, false), &log);
+      GLuint fs = CompileStage(GL_FRAGMENT_SHADER, ComposeShader(d, pass.fragment, false, pass.index), &log);
       if (!fs) {
         glDeleteShader(vs);
         valid = false;

@@ -109,7 +109,8 @@ HRESULT Device::CreateCubeTextureFromFile(const std::string& path, std::shared_p
   return S_OK;
 }
 
-HRESULT Device::CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out, std::string* errors) {
+HRESULT Device::CreateEffectFromFile(const std::string& path, std::shared_ptr<Effect>* out, std::string* errors,
+                                     std::span<const EffectMacro> macros) {
   if (out) out->reset();
   std::string text;
   const HRESULT hr = detail::ReadWholeFile(path, 1u << 20, &text);
@@ -117,7 +118,7 @@ HRESULT Device::CreateEffectFromFile(const std::string& path, std::shared_ptr<Ef
     if (errors) *errors = path + ":0: " + (hr == ERR_NOTFOUND ? "cannot open the file" : "cannot read the file");
     return hr;
   }
-  return CreateEffectFromMemory(text, path, out, errors);
+  return CreateEffectFromMemory(text, path, out, errors, macros);
 }
 
 }  // namespace gfx

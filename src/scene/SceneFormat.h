@@ -34,12 +34,13 @@ inline int RecordHeaderBytes(std::int32_t kind) {
   return 8 + (RecordHasCatalogIndex(kind) ? 4 : 0) + (RecordHasText(kind) ? 2 * (kNameLength + kFontLength) : 0);
 }
 
-// The kind of the fixed role at list index 0, 1 and 2 (light, camera, sky
-// box); 0 for any other index.
+// The kind of the fixed role at list index 0, 1, 2 and 3 (light, camera,
+// sky box, post-process object: the post-process chain reads index 3); 0
+// for any other index.
 inline std::int32_t FixedRoleKind(int index) {
-  return index == 0 ? OBJ_LIGHT : index == 1 ? OBJ_CAMERA : index == 2 ? OBJ_SKYBOX : 0;
+  return index == 0 ? OBJ_LIGHT : index == 1 ? OBJ_CAMERA : index == 2 ? OBJ_SKYBOX : index == 3 ? OBJ_POSTPROCESS : 0;
 }
-inline constexpr int kFixedRoleCount = 3;
+inline constexpr int kFixedRoleCount = 4;
 
 // More objects than any scene holds: a larger count marks a damaged
 // section, which is then not read at all (an object costs far more memory

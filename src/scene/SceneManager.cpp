@@ -17,6 +17,7 @@
 #include "scene/MeshArcBall.h"
 #include "scene/MeshContent.h"
 #include "scene/SceneFormat.h"
+#include "scene/SceneRender.h"
 
 using mv::scene::FixedRoleKind;
 using mv::scene::kFixedRoleCount;
@@ -78,7 +79,8 @@ const std::vector<SceneManager::FontName>& SystemFonts() {
 
 // ---- construction ---------------------------------------------------------
 
-SceneManager::SceneManager(ScenePeers& peers) : m_peers(peers), m_pCatalog(&ObjectCatalog()) {
+SceneManager::SceneManager(ScenePeers& peers)
+    : m_peers(peers), m_pCatalog(&ObjectCatalog()), m_renderer(std::make_unique<SceneRenderer>()) {
   m_fonts = SystemFonts();
   InsertObject(OBJ_LIGHT, 0, -1, nullptr, nullptr, -1);
   InsertObject(OBJ_CAMERA, 1, -1, nullptr, nullptr, -1);
@@ -110,8 +112,8 @@ CSceneObject* SceneManager::InsertObjectImpl(std::int32_t kind, int position, st
 
   int at = position == -1 ? m_selectedIndex + 1 : position;
   const int count = m_objects.GetSize();
-  // The light, camera and sky box keep their indices: an insertion that
-  // would push one of them up lands right after them instead.
+  // The light, camera, sky box and post-process object keep their indices:
+  // an insertion that would push one of them up lands right after them.
   if (at >= 0 && at < kFixedRoleCount && at < count) at = std::min(kFixedRoleCount, count);
   if (at < 0 || at > count) return nullptr;
   if (mv::Failed(m_objects.Insert(at, created.get()))) return nullptr;
@@ -319,6 +321,11 @@ void SceneManager::ApplySceneToViews() {
 
 void SceneManager::OnCreateDevice() { m_camera.SetEnablePositionMovement(true); }
 
+void SceneManager::OnDestroyDevice() {
+  RemoveAllObjects();
+  m_renderer->ReleaseDeviceObjects();
+}
+
 namespace {
 // The mesh kinds the user turns with the left button.
 CMesh* RotatableMesh(CSceneObject* o) {
@@ -394,11 +401,6 @@ LRESULT SceneManager::MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam
   return 0;
 }
 
-void SceneManager::RefreshPanel() {
-  if (g_bGuiHidden) return;
-  if (const CSceneObject* o = GetSelectedObject()) m_selectedKind = o->kind;
-}
-
 // ---- the slide section ---------------------------------------------------------
 
 std::ostream& SceneManager::Write(std::ostream& out) {
@@ -421,7 +423,8 @@ bool SceneManager::HoldsFixedRoles() const {
     const CSceneObject* o = GetObject(i);
     if (!o || o->kind != FixedRoleKind(i)) return false;
   }
-  return GetLight() && GetCameraObject() && GetSkyBoxObject();
+  return GetLight() && GetCameraObject() && GetSkyBoxObject() &&
+         dynamic_cast<const CPostProcessObject*>(GetObject(3)) != nullptr;
 }
 
 void SceneManager::ResetToFreshScene() {
@@ -445,7 +448,7 @@ std::istream& SceneManager::Read(std::istream& in) {
       ok = false;
       break;
     }
-    // The light, camera and sky box must stand at 0, 1 and 2.
+    // The light, camera, sky box and post-process object must stand at 0 to 3.
     if (i < kFixedRoleCount && record.kind != FixedRoleKind(i)) {
       Log("\nFixed scene objects out of place: section abandoned\n");
       ok = false;
@@ -470,7 +473,7 @@ std::istream& SceneManager::Read(std::istream& in) {
   }
   Log("\n");
   if (ok && !HoldsFixedRoles()) {
-    Log("\nScene without its light, camera and sky box: section abandoned\n");
+    Log("\nScene without its light, camera, sky box and post-process object: section abandoned\n");
     ok = false;
   }
   if (!ok) {

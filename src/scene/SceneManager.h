@@ -1,10 +1,12 @@
 #pragma once
 // The scene manager: the list of scene objects with its fixed roles (light,
-// camera, sky box at indices 0, 1, 2, a post-process object after them),
+// camera, sky box and post-process object at indices 0, 1, 2, 3),
 // the selection, the scene camera and the light-direction widget, and the
 // scene's section of every slide file.
 #include <array>
+#include <string_view>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/GrowableArray.h"
@@ -16,6 +18,17 @@
 
 class Catalog;
 struct CatalogEntry;
+class CDXUTDialogResourceManager;
+class PostProcessManager;
+class SceneSkyBoxControls;
+class ValuesManager;
+class DeviceManager;
+class MetaballField;
+class SceneRenderer;
+namespace gfx {
+class BaseTexture;
+class Device;
+}  // namespace gfx
 
 // What the scene manager asks of the managers above it or beside it. The
 // program binds its single objects (app/Bindings.cpp); tests pass their own.
@@ -31,6 +44,16 @@ class ScenePeers {
   virtual void PrepareMetaballs(CMesh& object) = 0;
   // A panel change made the object a particle fountain.
   virtual void CreateParticleSystem(CMesh& object) = 0;
+
+  // What drawing reaches; the defaults draw without them.
+  // The fountain of a particle object, advanced by elapsed and drawn at
+  // its place in the list.
+  virtual void RenderParticles(gfx::Device& /*device*/, CMesh& /*object*/, const gfx::Mat4& /*world*/,
+                               const gfx::Mat4& /*view*/, const gfx::Mat4& /*proj*/, float /*elapsed*/) {}
+  // The sky box's cube map, sent to every object as "g_txEnvMap".
+  virtual std::shared_ptr<gfx::BaseTexture> EnvironmentMap() { return nullptr; }
+  // The one metaball field; without it metaball objects draw nothing.
+  virtual MetaballField* Metaballs() { return nullptr; }
 };
 
 class SceneManager : public MVObject {
@@ -66,8 +89,8 @@ class SceneManager : public MVObject {
   // Creates an object of `kind` at `position` (-1: after the selection) and
   // selects it. Text and font (kind 4) may be null. Returns the object, or
   // null when the kind has no class or the position is refused. Positions
-  // before index 3 that would displace the light, camera or sky box go to
-  // index 3 instead.
+  // before index 4 that would displace the light, camera, sky box or
+  // post-process object go to index 4 instead.
   CSceneObject* InsertObject(std::int32_t kind, int position, std::int32_t catalogIndex, const char16_t* text,
                              const char16_t* font, std::int32_t parent);
   void RemoveAllObjects();
@@ -95,12 +118,43 @@ class SceneManager : public MVObject {
   void SetLightWidgetActive(bool active) { m_bLightWidgetActive = active; }
 
   void OnCreateDevice();
-  void OnDestroyDevice() { RemoveAllObjects(); }
+  // Empties the list and drops the renderer's device objects.
+  void OnDestroyDevice();
   void FrameMove(float elapsed);
   LRESULT MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-  // The panel's values follow the selected object.
+  // ---- the "Scene Manager" panel (scene/ScenePanel.cpp) ----
+  // What the panel hosts and reads: the post-process manager's controls
+  // and the sky box manager's (for the post-process and sky box objects),
+  // and the values panel's selected script (for the "?" buttons). Any may
+  // be null.
+  void SetPanelHosts(PostProcessManager* postProcess, SceneSkyBoxControls* skyBox, const ValuesManager* values);
+  // Start-up: initialises the dialog, builds it for kind 0 at (1060, 10)
+  // and makes it the panel whose preferences the slides keep.
+  void CreatePanel(CDXUTDialogResourceManager* resources);
+  // Removes every control and builds the rows of `kind`; the first build
+  // also places the dialog.
+  void BuildPanel(std::int32_t kind, bool firstTime = false);
+  // The kind the panel was last built for.
+  std::int32_t GetPanelKind() const { return m_panelKind; }
+  // The panel's values follow the selected object (not while the GUI is
+  // hidden).
+  // Draws the scene inside the device's scene (SceneRender.cpp): panel
+  // rebuild and refresh, the per-frame parameters, every visible object
+  // with the scene effect pass by pass into the render-target table, then
+  // the layer texts. Without the device manager's resources only the
+  // panel and the metaballs' motion move on.
+  void Render(gfx::Device* device, double time, float elapsed);
+  // The device-wide resources drawing uses (scene effect, techniques,
+  // render-target table, font B, sprite, white texture); null: none.
+  void SetRenderResources(const DeviceManager* devices) { m_pDevices = devices; }
+  // World × view of the last object positioned by Render.
+  const gfx::Mat4& GetLastWorldView() const;
   void RefreshPanel();
+  static void CALLBACK OnGuiEvent(UINT event, int controlId, CDXUTControl* control, void* userContext);
+  void OnPanelEvent(UINT event, int controlId, CDXUTControl* control);
+  // The post-process object's parameter block (index 3), null without one.
+  float* PostProcessParameters() const;
   bool IsPanelDirty() const { return m_bPanelDirty; }
   void SetPanelDirty(bool dirty = true) { m_bPanelDirty = dirty; }
   std::int32_t GetSelectedKind() const { return m_selectedKind; }
@@ -121,8 +175,12 @@ class SceneManager : public MVObject {
   bool LoadEntryInto(CMesh& object, std::int32_t catalogIndex, const CatalogEntry& entry, std::int32_t kind,
                      int ownIndex);
   bool HoldsFixedRoles() const;
+  void RenderMeshObject(gfx::Device& device, CMesh& object, int index, double time, float elapsed);
   void ResetToFreshScene();
   void DeleteObject(CSceneObject* object);
+  void BuildObjectRows(std::int32_t kind);
+  std::int32_t* LinkOfButton(int controlId) const;
+  void ApplyEditBox(int controlId, std::u16string_view text);
 
   ScenePeers& m_peers;
   const Catalog* m_pCatalog;
@@ -136,6 +194,13 @@ class SceneManager : public MVObject {
   fw::CModelViewerCamera m_camera;
   std::int32_t m_selectedKind = 0;
   std::vector<FontName> m_fonts;
+  // The panel: the kind it was built for and what it hosts.
+  std::int32_t m_panelKind = 0;
+  PostProcessManager* m_pPostProcess = nullptr;
+  SceneSkyBoxControls* m_pSkyBoxControls = nullptr;
+  const ValuesManager* m_pValues = nullptr;
+  const DeviceManager* m_pDevices = nullptr;
+  std::unique_ptr<SceneRenderer> m_renderer;
 };
 
 // The font families of the system, as the font list holds them: at most

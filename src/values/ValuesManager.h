@@ -70,6 +70,8 @@ class ValuesManager : public MVObject {
   ScriptTable& Scripts() { return m_Scripts; }
   ValueScriptEvaluator& Evaluator() { return m_Evaluator; }
   std::int32_t GetCurrentScript() const { return m_CurrentScript; }
+  // The script chosen in the panel's selector (0 before the panel exists).
+  std::int32_t GetSelectedScript() const { return SelectedSlot(); }
   int GetSelectedScriptLine() const { return m_SelectedLine; }
 
   // The panel's event callback.

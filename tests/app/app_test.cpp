@@ -19,6 +19,8 @@
 #include "gui/Gui.h"
 #include "io/BinaryIO.h"
 #include "io/Utf16.h"
+#include "scene/Catalog.h"
+#include "scene/SceneManager.h"
 #include "sequence/SequenceManager.h"
 #include "support/SceneEffectText.h"
 #include "support/TempWorkDir.h"
@@ -243,14 +245,14 @@ TEST(FrameLoop, FrameRenderOrderWithGuiHiddenAndShown) {
 
   g_bGuiHidden = true;
   OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
-  EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "skybox.render", "scene.render", "values.update",
+  EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "skybox.render", "values.update",
                                                "chains.flip", "targets.unbind", "postprocess.render", "compose",
                                                "endscene", "sound.checktrack"}));
 
   mv::app::Trace().Clear();
   g_bGuiHidden = false;
   OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
-  EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "skybox.render", "scene.render", "panels.refresh",
+  EXPECT_EQ(Steps(), (std::vector<std::string>{"clear", "skybox.render", "panels.refresh",
                                                "values.update", "chains.flip", "targets.unbind",
                                                "postprocess.render", "compose", "overlay", "endscene",
                                                "sound.checktrack"}));
@@ -336,6 +338,72 @@ TEST(FrameLoop, AFrameReachesTheDeviceInOrder) {
   EXPECT_EQ(device->LiveDefaultPoolResources(), 0);
 }
 
+// The scene's objects reach the device inside the frame's first scene,
+// drawn with the scene effect into the scene-save targets, layer texts
+// last, before the composition's scene takes the saved colour to the
+// screen; with the GUI hidden and shown.
+TEST(FrameLoop, TheSceneIsDrawnInsideTheFirstSceneBeforeTheComposition) {
+  TempWorkDir dir;
+  dir.Write("fx/reflectori.fxo", mv::test::SceneEffectText());
+  auto device = gfx::CreateRecordingDevice(1920, 1080);
+  const gfx::BackBufferDesc bb = device->GetBackBufferDesc();
+  g_DeviceManager.SetViewSize(640, 400);
+  g_DeviceManager.BuildPanel(1920, 1080);
+  ASSERT_EQ(DeviceManager::OnCreateDevice(device.get(), bb, &g_DeviceManager), 0);
+  ASSERT_EQ(DeviceManager::OnResetDevice(device.get(), bb, &g_DeviceManager), 0);
+  // A fresh scene (an earlier device's destruction empties the list).
+  auto freshScene = [] {
+    std::stringstream fresh;
+    SceneManager(ProgramScenePeers()).Write(fresh);
+    g_SceneManager.Read(fresh);
+  };
+  freshScene();
+  Catalog catalog;
+  std::istringstream entries("0,Secteur,,GENERATEDOBJ,,0,\n#,");
+  catalog.Load(entries);
+  g_SceneManager.SetCatalog(&catalog);
+  g_SceneManager.SetSelectedIndex(3);
+  ASSERT_NE(g_SceneManager.InsertObject(OBJ_GENERATED, -1, 0, nullptr, nullptr, -1), nullptr);
+  ASSERT_NE(g_SceneManager.InsertObject(OBJ_LAYERTEXT, -1, -1, nullptr, nullptr, -1), nullptr);
+
+  using K = gfx::RecordedEvent::Kind;
+  for (const bool hidden : {true, false}) {
+    g_bGuiHidden = hidden;
+    device->ClearEvents();
+    OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
+    // Draws by the scene they fall in, with their technique.
+    std::vector<std::vector<std::string>> scenes;
+    std::vector<const gfx::Surface*> meshTarget;
+    const gfx::Surface* target0 = nullptr;
+    for (const auto& e : device->Events()) {
+      if (e.kind == K::BeginScene) scenes.emplace_back();
+      if (e.kind == K::SetRenderTarget && e.index == 0) target0 = e.surface;
+      if (e.kind == K::Draw && !scenes.empty()) {
+        // The scene effect's techniques by name, the sprite's glyph quads as text.
+        const bool sceneEffect = e.effect == g_DeviceManager.GetSceneEffect()->GetDesc().name;
+        scenes.back().push_back(sceneEffect ? e.technique : "text");
+        if (e.indexed) meshTarget.push_back(target0);
+      }
+    }
+    ASSERT_EQ(scenes.size(), 2u) << hidden;
+    ASSERT_GE(scenes[0].size(), 2u) << hidden;
+    EXPECT_EQ(scenes[0][0], "RenderScene") << hidden;
+    for (std::size_t i = 1; i < scenes[0].size(); ++i) EXPECT_EQ(scenes[0][i], "text") << hidden;
+    // The mesh went into the colour scene-save texture's surface.
+    ASSERT_EQ(meshTarget.size(), 1u);
+    EXPECT_EQ(meshTarget[0], g_DeviceManager.GetPassTarget(0, 0).get());
+    ASSERT_FALSE(scenes[1].empty());
+    EXPECT_EQ(scenes[1][0], "RenderNoLight") << hidden;
+  }
+  g_bGuiHidden = true;
+  // Back to a fresh scene for whatever runs next in this process.
+  freshScene();
+  g_SceneManager.SetCatalog(&ObjectCatalog());
+  DeviceManager::OnLostDevice(&g_DeviceManager);
+  DeviceManager::OnDestroyDevice(&g_DeviceManager);
+  EXPECT_EQ(device->LiveDefaultPoolResources(), 0);
+}
+
 TEST(FrameLoop, AFailedBeginSceneSkipsOnlyTheSceneSteps) {
   TempWorkDir dir;
   auto device = gfx::CreateRecordingDevice(1920, 1080);
@@ -403,6 +471,7 @@ TEST(Messages, APanelThatConsumesAMessageStopsTheRouting) {
 
 TEST(Headless, TheClearColourReadsBack) {
   TempWorkDir dir;
+  dir.Write("fx/reflectori.fxo", mv::test::SceneEffectText());
   std::filesystem::create_directories("media");
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   static std::uint8_t pixel[4];
@@ -435,6 +504,7 @@ TEST(Headless, TheClearColourReadsBack) {
 
 TEST(Overlay, ThreeYellowLinesWhenTheGuiIsShownAndNoneWhenHidden) {
   TempWorkDir dir;
+  dir.Write("fx/reflectori.fxo", mv::test::SceneEffectText());
   auto device = gfx::CreateRecordingDevice(1920, 1080);
   const gfx::BackBufferDesc bb = device->GetBackBufferDesc();
   ASSERT_EQ(DeviceManager::OnCreateDevice(device.get(), bb, &g_DeviceManager), 0);
@@ -443,15 +513,23 @@ TEST(Overlay, ThreeYellowLinesWhenTheGuiIsShownAndNoneWhenHidden) {
   ASSERT_NE(g_DeviceManager.GetSprite(), nullptr);
   EXPECT_EQ(g_DeviceManager.GetFont(0)->Weight(), 700);
 
+  // The overlay's draws: all but the composition's image and bars.
+  auto overlayDraws = [&] {
+    std::vector<const gfx::RecordedEvent*> out;
+    for (const gfx::RecordedEvent* d : device->Find(gfx::RecordedEvent::Kind::Draw))
+      if (d->technique != "RenderNoLight") out.push_back(d);
+    return out;
+  };
   g_bGuiHidden = true;
   device->ClearEvents();
   OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
-  EXPECT_TRUE(device->Find(gfx::RecordedEvent::Kind::Draw).empty());
+  EXPECT_EQ(device->Find(gfx::RecordedEvent::Kind::Draw).size(), 3u);  // the image and its two bars
+  EXPECT_TRUE(overlayDraws().empty());
 
   g_bGuiHidden = false;
   device->ClearEvents();
   OnFrameRender(device.get(), 1.0, 0.04f, nullptr);
-  const auto draws = device->Find(gfx::RecordedEvent::Kind::Draw);
+  const auto draws = overlayDraws();
   // One batch per line with text; without a running framework the two
   // statistics lines are empty.
   std::size_t lines = 0;
@@ -474,6 +552,7 @@ TEST(Overlay, ThreeYellowLinesWhenTheGuiIsShownAndNoneWhenHidden) {
 
 TEST(Headless, OverlayTextReachesTheScreenInYellow) {
   TempWorkDir dir;
+  dir.Write("fx/reflectori.fxo", mv::test::SceneEffectText());
   std::filesystem::create_directories("media");
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   static int yellow = 0, elsewhere = 0;

@@ -89,7 +89,6 @@ TEST(Headless, AMissingRequiredSceneEffectEndsThePlayerWithAMessage) {
   testing::internal::CaptureStderr();
   const int code = RunPlayer();
   const std::string err = testing::internal::GetCapturedStderr();
-  g_DeviceManager.SetSceneEffectRequired(false);
   fw::ResetState();
   if (err.find("ERR_NOWINDOW") != std::string::npos) GTEST_SKIP() << "no headless GL context here";
   EXPECT_EQ(code, 1);

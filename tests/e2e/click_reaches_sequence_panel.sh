@@ -30,7 +30,7 @@ for size in 1920x1080 1280x720 1280x1024; do
   sw=${size%x*}
   sh=${size#*x}
   run="$WORK/$size"
-  mkdir -p "$run/media"
+  show_folder "$run"
   start_xvfb "$size"
   cd "$run"
   SDL_AUDIODRIVER=dummy "$PLAYER" &
@@ -42,19 +42,24 @@ for size in 1920x1080 1280x720 1280x1024; do
   [ "$geometry" = "0 0 $sw $sh" ] || { echo "$size: window at $geometry"; exit 1; }
 
   # The picture reaches the screen's edges (or its bars, where the aspect
-  # differs): its corner pixels carry the frame's clear colour.
+  # differs): the composed frame's black bands, a tenth of its height, at
+  # its top and bottom, the cleared scene (the frame's clear colour) between
+  # them out to its left and right edges.
   read -r px py pw ph <<<"$(picture "$sw" "$sh")"
-  wait_for_picture "$run/screen.png" "$px" "$py" "10,20,40"
-  for corner in "$px $py" "$((px + pw - 1)) $py" "$px $((py + ph - 1))" "$((px + pw - 1)) $((py + ph - 1))"; do
+  band=$(((108 * ph + 1079) / 1080 + 1))
+  top=$((py + band)) bottom=$((py + ph - 1 - band))
+  wait_for_picture "$run/screen.png" "$px" "$top" "10,20,40"
+  for corner in "$px $top" "$((px + pw - 1)) $top" "$px $bottom" "$((px + pw - 1)) $bottom"; do
     # shellcheck disable=SC2086
     c=$(pixel "$run/screen.png" $corner)
     [ "$c" = "10,20,40" ] || { echo "$size: pixel at $corner is $c"; exit 1; }
   done
-  # Bars, where there are any, are black.
-  if [ "$py" -gt 0 ]; then
-    c=$(pixel "$run/screen.png" 0 $((py - 1)))
-    [ "$c" = "0,0,0" ] || { echo "$size: bar pixel is $c"; exit 1; }
-  fi
+  # The bands, and the bars where there are any, are black.
+  for edge in "$px $py" "$((px + pw - 1)) $((py + ph - 1))" "0 $((py > 0 ? py - 1 : 0))"; do
+    # shellcheck disable=SC2086
+    c=$(pixel "$run/screen.png" $edge)
+    [ "$c" = "0,0,0" ] || { echo "$size: band pixel at $edge is $c"; exit 1; }
+  done
 
   # The screen pixel whose centre lies over the button's centre.
   cx=$((px + (2 * BX + 1) * pw / 3840))

@@ -16,7 +16,7 @@ yellow_pixels() {
 }
 
 run="$WORK/run"
-mkdir -p "$run/media"
+show_folder "$run"
 start_xvfb 1920x1080
 cd "$run"
 SDL_AUDIODRIVER=dummy "$PLAYER" &

@@ -3,6 +3,14 @@
 set -euo pipefail
 PLAYER=${PLAYER:?path to morvane-player}
 WORK=$(mktemp -d /tmp/mv-e2e.XXXXXX)
+# show_folder DIR: a folder to start the player in, with media/ and the
+# player's effects (fx/) as they ship beside it.
+show_folder() {
+  mkdir -p "$1/media"
+  rm -rf "$1/fx"
+  cp -r "${MV_SOURCE_DIR:?path to the sources}/fx" "$1/fx"
+}
+show_folder "$WORK"
 XVFB_PID=""
 stop_xvfb() {
   if [ -n "$XVFB_PID" ]; then

@@ -1,6 +1,7 @@
 // Writes a show into the folder given: "media\sequence.mv" and N slides
 // whose four fixed objects each hold one key of F frames, saved through the
-// managers' own Write. Used by the end-to-end scripts.
+// managers' own Write, with the player's effects (fx/) beside it. Used by
+// the end-to-end scripts.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +22,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::filesystem::create_directories(std::filesystem::path(argv[1]) / "media");
+  // The player does not start without its effects beside the show.
+  std::error_code ec;
+  std::filesystem::copy(std::filesystem::path(MV_SOURCE_DIR) / "fx", std::filesystem::path(argv[1]) / "fx",
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing,
+                        ec);
+  if (ec) {
+    std::fprintf(stderr, "could not copy the effects: %s\n", ec.message().c_str());
+    return 1;
+  }
   std::filesystem::current_path(argv[1]);
   const int slides = std::atoi(argv[2]);
   const int frames = std::atoi(argv[3]);

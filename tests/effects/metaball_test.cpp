@@ -204,7 +204,7 @@ TEST(MetaballField, TheSurfaceIsClosedFacesOutAndComesInBatches) {
     EXPECT_LE(sink.batches[b].indices, 3 * MetaballField::kMeshFaces);
     if (b + 1 < sink.batches.size()) EXPECT_GE(sink.batches[b].indices, MetaballField::kBatchIndices) << b;
   }
-  // Vertices are shared only within a cube: weld by position to see the
+  // Vertices are shared only within a batch: weld by position to see the
   // whole surface.
   std::map<std::tuple<long, long, long>, int> ids;
   auto id = [&](const glm::vec3& p) {
@@ -307,4 +307,128 @@ TEST(MetaballField, ReseedingRepeatsTheBallsMotion) {
   bool differs = false;
   for (int i = 0; i < MetaballField::kBallCount; ++i) differs |= c.GetBall(i).attractor[0] != d.GetBall(i).attractor[0];
   EXPECT_TRUE(differs);
+}
+
+// The cube-face table is what the face masks say: bit k when the pattern's
+// corners on face k are mixed, for every one of the 256 patterns.
+TEST(MarchingCubes, TheCubeFaceTableComesFromTheFaceMasks) {
+  const std::uint8_t masks[6] = {0x66, 0x99, 0xF0, 0x0F, 0xCC, 0x33};
+  for (int p = 0; p < 256; ++p) {
+    std::uint8_t want = 0;
+    for (int k = 0; k < 6; ++k) {
+      const int on = p & masks[k];
+      if (on != 0 && on != masks[k]) want |= std::uint8_t(1 << k);
+    }
+    EXPECT_EQ(mc::CubeFaceTable()[static_cast<std::size_t>(p)], want) << p;
+  }
+  // The masks name the faces whose neighbours the table points to: the +x
+  // face holds corners 1, 2, 5, 6, all at x offset 1.
+  for (int k = 0; k < 6; ++k)
+    for (int c = 0; c < 8; ++c) {
+      if (!(masks[k] & (1 << c))) continue;
+      for (int axis = 0; axis < 3; ++axis) {
+        const int n = mc::kFaceNeighbour[k][axis];
+        if (n > 0) EXPECT_EQ(mc::kCornerOffset[c][axis], 1) << k << " " << c;
+        if (n < 0) EXPECT_EQ(mc::kCornerOffset[c][axis], 0) << k << " " << c;
+      }
+    }
+}
+
+namespace {
+
+// Welds the batches by position (exactly: a vertex shared by two cubes is
+// made the same way by both) and counts the edges that are not shared by
+// exactly two triangles, once each way.
+struct Welded {
+  std::map<std::tuple<float, float, float>, int> ids;
+  std::map<std::pair<int, int>, int> directed;
+  int Id(const glm::vec3& p) { return ids.emplace(std::make_tuple(p.x, p.y, p.z), int(ids.size())).first->second; }
+  explicit Welded(const Collector& sink) {
+    for (const auto& tri : sink.triangles) {
+      const int a = Id(tri[0]), b = Id(tri[1]), c = Id(tri[2]);
+      ++directed[{a, b}], ++directed[{b, c}], ++directed[{c, a}];
+    }
+  }
+  int OpenEdges() const {
+    int open = 0;
+    for (const auto& [e, count] : directed) {
+      const auto back = directed.find({e.second, e.first});
+      open += count != 1 || back == directed.end() || back->second != 1;
+    }
+    return open;
+  }
+  // Pieces of surface that share no vertex.
+  int Components() const {
+    std::vector<int> parent(ids.size());
+    for (std::size_t i = 0; i < parent.size(); ++i) parent[i] = int(i);
+    auto find = [&](int x) {
+      while (parent[static_cast<std::size_t>(x)] != x) x = parent[static_cast<std::size_t>(x)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(x)])];
+      return x;
+    };
+    for (const auto& [e, count] : directed) parent[static_cast<std::size_t>(find(e.first))] = find(e.second);
+    int roots = 0;
+    for (std::size_t i = 0; i < parent.size(); ++i) roots += find(int(i)) == int(i);
+    return roots;
+  }
+};
+int OpenEdges(const Collector& sink) { return Welded(sink).OpenEdges(); }
+
+}  // namespace
+
+// One ball alone, two apart and two close enough to merge: each surface is
+// closed, every edge shared by exactly two triangles, and the merged pair
+// is one piece where the pair apart is two.
+TEST(MetaballField, OneBallAndTwoMergingBallsGiveClosedSurfaces) {
+  struct Case {
+    const char* what;
+    std::vector<glm::vec3> at;
+    int pieces;
+  };
+  // Strength 0.4 at level 10: a lone ball's surface has radius 0.2. (No
+  // grid point may lie exactly at the level: its vertices would collapse
+  // onto it.)
+  const Case cases[] = {
+      {"one ball", {{0.1f, -0.05f, 0.02f}}, 1},
+      {"two apart", {{-0.5f, 0.0f, 0.0f}, {0.5f, 0.0f, 0.0f}}, 2},
+      {"two merging", {{-0.19f, 0.013f, 0.0f}, {0.19f, 0.0f, 0.007f}}, 1},
+  };
+  for (const Case& c : cases) {
+    MetaballField f(11);
+    f.SetGridSize(40);
+    for (int i = 0; i < MetaballField::kBallCount; ++i) {
+      MetaBall b;
+      const bool used = i < static_cast<int>(c.at.size());
+      b.position = used ? c.at[static_cast<std::size_t>(i)] : glm::vec3(0.0f);
+      b.strength = used ? 0.4f : 0.0f;  // the others add nothing to the field
+      f.SetBall(i, b);
+    }
+    Collector sink;
+    f.Polygonise(sink);
+    ASSERT_FALSE(sink.triangles.empty()) << c.what;
+    EXPECT_FALSE(sink.indexOutOfRange) << c.what;
+    const Welded w(sink);
+    EXPECT_EQ(w.OpenEdges(), 0) << c.what;
+    EXPECT_EQ(w.Components(), c.pieces) << c.what;
+  }
+}
+
+// A surface larger than one batch is cut where a cube brings the batch to
+// the mark, and nothing is lost between the batches.
+TEST(MetaballField, BatchesAreCutAtTheMarkAndLoseNothing) {
+  MetaballField f = FiveBalls(64);
+  Collector sink;
+  f.Polygonise(sink);
+  ASSERT_GE(sink.batches.size(), 3u);
+  int total = 0;
+  for (std::size_t b = 0; b < sink.batches.size(); ++b) {
+    total += sink.batches[b].indices;
+    if (b + 1 < sink.batches.size()) {
+      EXPECT_GE(sink.batches[b].indices, MetaballField::kBatchIndices);
+      // A cube adds at most 12 triangles past the mark.
+      EXPECT_LT(sink.batches[b].indices, MetaballField::kBatchIndices + 3 * mc::kMaxTriangles);
+    }
+    EXPECT_EQ(sink.batches[b].indices % 3, 0);
+  }
+  EXPECT_EQ(static_cast<std::size_t>(total), 3 * sink.triangles.size());
+  EXPECT_EQ(OpenEdges(sink), 0);
 }

@@ -147,20 +147,32 @@ TEST(PostProcessManager, InstanceReferenceIsIgnoredAndEndMarkerForced) {
   EXPECT_EQ(os.str(), Le32(2) + RecordBytes(8, 4, 1.0f, 0x12345678) + Le32(0xFFFFFFFF) + bytes.substr(4 + 44 + 4));
 }
 
-TEST(PostProcessManager, TwentyEffectChainIsWrittenAsItsCountAlone) {
+TEST(PostProcessManager, ChainStopsAtNineteenEffectsSoItCanAlwaysBeSaved) {
+  // A slide keeps at most 20 entries with the end marker: a 20th effect
+  // would be written as its count alone and read back as an empty chain.
   PostProcessManager m;
-  for (int i = 0; i < 20; ++i) ASSERT_TRUE(m.InsertEffect(i));
-  EXPECT_FALSE(m.InsertEffect(0));  // no free slot: nothing changes
-  EXPECT_EQ(m.GetListCount(), 21);
+  for (int i = 0; i < 19; ++i) ASSERT_TRUE(m.InsertEffect(i));
+  m.SetSelected(4);
+  EXPECT_FALSE(m.InsertEffect(20));  // refused: nothing changes
+  EXPECT_EQ(m.GetListCount(), 20);
+  EXPECT_EQ(m.GetSelected(), 4);
+  EXPECT_EQ(m.CountFreeSlots(), 1);
+  EXPECT_EQ(m.GetListInstance(4)->effectIndex, 4);
   m.SyncRecords();
-  EXPECT_EQ(m.GetEntryCount(), 21);
+  EXPECT_EQ(m.GetEntryCount(), 20);
   std::stringstream ss;
   m.Write(ss);
-  EXPECT_EQ(ss.str(), Le32(21));
+  EXPECT_EQ(ss.str().size(), 4u + 20u * 44u);
+  EXPECT_EQ(ss.str().substr(0, 4), Le32(20));
   PostProcessManager r;
   r.Read(ss);
-  EXPECT_EQ(r.GetEntryCount(), 0);
-  EXPECT_EQ(r.GetListCount(), 1);
+  EXPECT_EQ(r.GetEntryCount(), 20);
+  ASSERT_EQ(r.GetListCount(), 20);
+  for (int k = 0; k < 19; ++k) {
+    EXPECT_EQ(r.GetListInstance(k)->effectIndex, k) << k;
+    EXPECT_EQ(r.GetListInstance(k)->parameterSlot, k) << k;
+  }
+  EXPECT_EQ(r.GetListInstance(19), nullptr);
 }
 
 TEST(PostProcessManager, TruncatedRecordsGiveEmptyChain) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gfx/EffectFile.h"
 #include "gfx/RecordingDevice.h"
@@ -171,6 +172,17 @@ const BadCase kBad[] = {
     {"control character", "[[parameter]]\nname = \"a\"\ntype = \"float\"\n[[\x01]]\n", 4, "control character 1"},
     {"second pass named", "[[technique]]\nname = \"T\"\n[[technique.pass]]\n[[technique.pass]]\nname = 3\n", 5,
      "'name' must be a string"},
+    {"repeat of an undefined name", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nrepeat = \"N\"\n", 4,
+     "technique 'T' pass 0: 'repeat' names 'N', which is not defined"},
+    {"repeat of a word", "defines = { N = \"two\" }\n[[technique]]\nname = \"T\"\n[[technique.pass]]\nrepeat = \"N\"\n", 5,
+     "whose value 'two' is not a number"},
+    {"repeat of none", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nrepeat = 0\n", 4, "'repeat' must be 1 to 16"},
+    {"repeat too often", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nrepeat = 17\n", 4, "'repeat' must be 1 to 16"},
+    {"define of the loader's own", "defines = { MV_PASS = 1 }\n", 1, "bad define name 'MV_PASS'"},
+    {"define as a table", "defines = { N = { x = 1 } }\n", 1, "must be an integer or a string"},
+    {"define that opens a comment", "defines = { N = \"1 /* x\" }\n", 1, "bad value for define 'N'"},
+    {"repeated passes clash by name", "[[technique]]\nname = \"T\"\n[[technique.pass]]\nname = \"A\"\nrepeat = 2\n"
+     "[[technique.pass]]\nname = \"A1\"\n", 6, "two passes named 'A1'"},
 };
 
 class EffectParseErrors : public ::testing::TestWithParam<BadCase> {};
@@ -185,6 +197,61 @@ TEST_P(EffectParseErrors, NameFileLineAndFault) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EffectParseErrors, ::testing::ValuesIn(kBad));
+
+// A pass repeated by a number or by a define, which the loader's macros
+// override: each copy knows its place (MV_PASS in its shaders), unnamed
+// copies are P0, P1, …, named ones get their number after the name.
+TEST(EffectParse, RepeatedPassesFollowTheDefines) {
+  const char* text = R"fx(
+defines = { PASSES = 2, TINT = "vec3(1.0)" }
+[[technique]]
+name = "T"
+[[technique.pass]]
+repeat = "PASSES"
+[[technique.pass]]
+name = "Last"
+[[technique]]
+name = "U"
+[[technique.pass]]
+name = "Q"
+repeat = 3
+)fx";
+  const struct {
+    std::vector<EffectMacro> macros;
+    std::vector<std::string> passes;
+    std::string tint;
+  } cases[] = {
+      {{}, {"P0", "P1", "Last"}, "vec3(1.0)"},
+      {{{"PASSES", "1"}}, {"P0", "Last"}, "vec3(1.0)"},
+      {{{"PASSES", "3"}, {"TINT", "vec3(0.5)"}, {"EXTRA", ""}}, {"P0", "P1", "P2", "Last"}, "vec3(0.5)"},
+  };
+  for (const auto& c : cases) {
+    EffectFileDecl d;
+    std::string err;
+    ASSERT_TRUE(ParseEffectFile(text, "r.fxo", &d, &err, c.macros)) << err;
+    ASSERT_EQ(d.techniques.size(), 2u);
+    const auto& t = d.techniques[0].passes;
+    ASSERT_EQ(t.size(), c.passes.size());
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      EXPECT_EQ(t[i].name, c.passes[i]);
+      EXPECT_EQ(t[i].index, static_cast<int>(i));
+    }
+    const auto& u = d.techniques[1].passes;
+    ASSERT_EQ(u.size(), 3u);
+    EXPECT_EQ(u[2].name, "Q2");
+    EXPECT_EQ(u[2].index, 2);
+    std::string tint;
+    for (const EffectMacro& m : d.defines)
+      if (m.name == "TINT") tint = m.value;
+    EXPECT_EQ(tint, c.tint);
+    EXPECT_EQ(d.defines.size(), c.macros.size() == 3 ? 3u : 2u);
+  }
+  // A macro the shaders could not take is refused.
+  std::string err;
+  const std::vector<EffectMacro> bad = {{"BAD", "1\nvoid"}};
+  EXPECT_FALSE(ParseEffectFile(text, "r.fxo", nullptr, &err, bad));
+  EXPECT_NE(err.find("bad value for macro 'BAD'"), std::string::npos) << err;
+}
 
 TEST(EffectParse, StrayByteInATableHeaderIsAnError) {
   std::string err;

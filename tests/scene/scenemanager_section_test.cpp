@@ -193,6 +193,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"camera and light swapped",
                 Prefs() + I32(3) + I32(3) + I32(-1) + I32(0) + I32(2) + I32(-1) + I32(0) + I32(6) + I32(-1) + I32(0),
                 kFresh},
+        BadCase{"a mesh in the post-process object's place",
+                Prefs() + I32(5) + Fixed4().substr(0, 36) + I32(1) + I32(-1) + I32(0) + I32(0) + I32(8) + I32(-1) +
+                    I32(0),
+                kFresh},
+        BadCase{"three objects: no post-process object",
+                Prefs() + I32(3) + Fixed4().substr(0, 36), kFresh},
         BadCase{"only two objects", Prefs() + I32(2) + I32(2) + I32(-1) + I32(0) + I32(3) + I32(-1) + I32(0), kFresh},
         BadCase{"huge key count without keys", Prefs() + I32(4) + Fixed4().substr(0, 44) + I32(0x7FFFFFFF), kFresh},
         BadCase{"huge mesh key count after the fixed objects",

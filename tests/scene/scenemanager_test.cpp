@@ -163,7 +163,10 @@ TEST_F(SceneManagerTest, FixedRolesKeepTheirIndicesAgainstInsertion) {
     int position;
     int expectAt;
   };
-  const Case cases[] = {{0, -1, 3}, {1, -1, 3}, {2, -1, 3}, {3, -1, 4}, {3, 0, 3}, {3, 2, 3}, {3, 4, 4}};
+  // The post-process object at index 3 is one of them: the post-process
+  // chain reads it there.
+  const Case cases[] = {{0, -1, 4}, {1, -1, 4}, {2, -1, 4}, {3, -1, 4}, {3, 0, 4},
+                        {3, 2, 4},  {3, 3, 4},  {3, 4, 4},  {0, 4, 4}};
   for (const Case& c : cases) {
     RecordingPeers p;
     SceneManager s(p);
@@ -176,8 +179,32 @@ TEST_F(SceneManagerTest, FixedRolesKeepTheirIndicesAgainstInsertion) {
     EXPECT_NE(s.GetLight(), nullptr);
     EXPECT_NE(s.GetCameraObject(), nullptr);
     EXPECT_NE(s.GetSkyBoxObject(), nullptr);
+    EXPECT_NE(dynamic_cast<CPostProcessObject*>(s.GetObject(3)), nullptr);
+    const std::int32_t roles[] = {2, 3, 6, 8};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(s.GetObject(i)->kind, roles[i]) << i;
     EXPECT_EQ(o->slot, c.position);
   }
+}
+
+// With the light selected, "Insert" of a mesh and of a layer text keeps
+// all four roles, and the panel's catalog change cannot turn the
+// post-process object into a layer text either.
+TEST_F(SceneManagerTest, InsertionWithTheLightSelectedKeepsAllFourRoles) {
+  RecordingPeers p;
+  SceneManager s(p);
+  s.SetCatalog(&catalog);
+  for (const std::int32_t kind : {1, 10, 11}) {
+    s.SetSelectedIndex(0);
+    CSceneObject* o = s.InsertObject(kind, -1, 0, nullptr, nullptr, -1);
+    ASSERT_NE(o, nullptr) << kind;
+    EXPECT_EQ(s.GetObject(4), o) << kind;
+    const std::int32_t roles[] = {2, 3, 6, 8};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(s.GetObject(i)->kind, roles[i]) << kind << " at " << i;
+  }
+  EXPECT_EQ(s.GetObjectCount(), 7);
+  s.SetSelectedIndex(3);
+  EXPECT_EQ(s.ChangeCatalogEntry(4, 3), 0);
+  EXPECT_NE(dynamic_cast<CPostProcessObject*>(s.GetObject(3)), nullptr);
 }
 
 TEST_F(SceneManagerTest, InsertRefusesUnknownKindsAndPositionsOutsideTheList) {
