@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `make play` without a display, on the short demo show: the show plays to
 # its end with no input, the player exits 0, there is one screenshot per
-# slide, and the music really reached the output (SDL's disk driver).
+# slide, each showing a picture of its own, and the music really reached the output (SDL's disk driver).
 source "$(dirname "$0")/lib.sh"
 export MORVANE_WORKDIR=$WORK/show MORVANE_DEMO_ARGS=--short MORVANE_SHOTS=$WORK/shots MORVANE_SHOT_DELAY=0.8
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw
@@ -18,4 +18,19 @@ shots=$(ls "$WORK/shots" | wc -l)
 # The music: what the disk driver wrote is not silence.
 peak=$("$PROBE" f32 "$WORK/heard.raw" | sed 's/.*peak=//')
 awk -v p="$peak" 'BEGIN { exit !(p > 0.1) }' || { echo "the output was silent (peak $peak)"; exit 1; }
-echo "played $slides slides, $shots screenshots, output peak $peak"
+# Each slide's screenshot shows a picture (not one flat colour) and differs
+# from every other slide's.
+flat() { convert "$1" -colorspace gray -format '%[fx:standard_deviation]' info:; }
+for f in "$WORK"/shots/*.png; do
+  sd=$(flat "$f")
+  awk -v s="$sd" 'BEGIN { exit !(s > 0.02) }' || { echo "$(basename "$f") is blank (deviation $sd)"; exit 1; }
+done
+set -- "$WORK"/shots/*.png
+while [ $# -gt 1 ]; do
+  a=$1; shift
+  for b in "$@"; do
+    d=$( (compare -metric RMSE "$a" "$b" null: 2>&1 || true) | sed -E 's/.*\(([0-9.e+-]+)\).*/\1/')
+    awk -v d="$d" 'BEGIN { exit !(d > 0.01) }' || { echo "$(basename "$a") and $(basename "$b") look the same ($d)"; exit 1; }
+  done
+done
+echo "played $slides slides, $shots screenshots, each a picture of its own; output peak $peak"
