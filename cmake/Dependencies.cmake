@@ -17,6 +17,8 @@ pkg_check_modules(OPENMPT REQUIRED IMPORTED_TARGET libopenmpt)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
 find_package(nlohmann_json 3 REQUIRED)
+# Video export (tools/morvane-render).
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavcodec libavformat libavutil libswscale libswresample)
 pkg_check_modules(ALSA IMPORTED_TARGET alsa)
 if(NOT TARGET harfbuzz::harfbuzz)
   pkg_check_modules(HARFBUZZ REQUIRED IMPORTED_TARGET harfbuzz)

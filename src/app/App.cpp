@@ -122,6 +122,8 @@ void OnFrameRender(gfx::Device* device, double time, float elapsed, void* /*user
   device->GetRenderTarget(0, &saved);
   if (gfx::Succeeded(device->BeginScene())) {
     Trace().Add("skybox.render");
+    g_SkyBoxManager.Render(device);
+    Trace().Add("scene.render");
     g_SceneManager.Render(device, time, elapsed);
     if (!g_bGuiHidden) {
       Trace().Add("panels.refresh");

@@ -232,14 +232,21 @@ gfx::HRESULT DeviceManager::ResetDeviceObjects(gfx::Device& device, const gfx::B
   // New targets hold nothing defined: until the scene draws into them they
   // read as the frame's clear colour, and as "nothing drawn" (alpha 0) to
   // the effects that read normals and positions.
+  return ClearSceneTargets(device);
+}
+
+gfx::HRESULT DeviceManager::ClearSceneTargets(gfx::Device& device) const {
+  if (!m_table[0][0]) return gfx::S_OK;
   std::shared_ptr<gfx::Surface> back;
   device.GetRenderTarget(0, &back);
-  for (int p = 0; p < m_passCount; ++p) {
-    MV_RETURN_IF_FAILED(BindPassTargets(device, p));
-    MV_RETURN_IF_FAILED(device.Clear(gfx::CLEAR_TARGET, kSceneClearColor, 1.0f, 0));
+  gfx::HRESULT hr = gfx::S_OK;
+  for (int p = 0; p < m_passCount && gfx::Succeeded(hr); ++p) {
+    hr = BindPassTargets(device, p);
+    if (gfx::Succeeded(hr)) hr = device.Clear(gfx::CLEAR_TARGET, kSceneClearColor, 1.0f, 0);
   }
   for (int t = 1; t < m_targetsPerPass; ++t) device.SetRenderTarget(t, nullptr);
-  return device.SetRenderTarget(0, back);
+  const gfx::HRESULT restored = device.SetRenderTarget(0, back);
+  return gfx::Failed(hr) ? hr : restored;
 }
 
 gfx::HRESULT DeviceManager::BindPassTargets(gfx::Device& device, int pass) const {

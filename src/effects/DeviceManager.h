@@ -119,6 +119,10 @@ class DeviceManager : public MVObject {
   // What the scene's and sky box's pass `pass` draw into: render targets
   // 0 .. targets-per-pass - 1 bound to that row of the table.
   gfx::HRESULT BindPassTargets(gfx::Device& device, int pass) const;
+  // Clears every scene target to the frame's clear colour with alpha 0
+  // ("nothing drawn" to the effects reading normals and positions), then
+  // puts render target 0 back. Nothing to do before the targets exist.
+  gfx::HRESULT ClearSceneTargets(gfx::Device& device) const;
   const std::shared_ptr<gfx::Texture>& GetWhiteTexture() const { return m_white; }
   const std::shared_ptr<gfx::Texture>& GetBlackTexture() const { return m_black; }
   const std::shared_ptr<gfx::VertexDeclaration>& GetQuadDeclaration() const { return m_quadDecl; }

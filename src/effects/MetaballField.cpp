@@ -19,6 +19,11 @@ MetaballField::MetaballField(std::uint32_t seed) : m_random(seed) {
   for (int i = 0; i < kBallCount; ++i) NewTarget(i);
 }
 
+void MetaballField::Seed(std::uint32_t seed) {
+  m_random = CRuntimeRandom(seed);
+  for (int i = 0; i < kBallCount; ++i) NewTarget(i);
+}
+
 int MetaballField::NextRandom() { return m_random.Next(); }
 
 void MetaballField::NewTarget(int i) {

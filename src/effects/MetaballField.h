@@ -51,6 +51,10 @@ class MetaballField {
   // Seeds the attractors from the clock.
   MetaballField();
   explicit MetaballField(std::uint32_t seed);
+  // Restarts the generator from `seed` and gives every ball a new target
+  // from it, as construction does: a show rendered offline moves its balls
+  // the same way every time.
+  void Seed(std::uint32_t seed);
 
   // Cells per axis; allocates the grids anew. N is kept within 1..128 so a
   // bad value can never ask for an unbounded grid.

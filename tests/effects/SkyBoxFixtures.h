@@ -3,6 +3,7 @@
 // .x box with two textured materials, a one-colour TGA, a DDS cube map, and
 // the test scene effect with the sky box's world matrix.
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,8 @@ inline std::string Tga(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 }
 
 // A cube map of 4 x 4 faces, each face one colour.
-inline std::string CubeDds(std::uint8_t shade) {
+// Faces that tell apart: red `shade`, green 40 × face, or all white.
+inline std::string CubeDds(std::uint8_t shade, bool white = false) {
   gfx::Image image;
   image.format = gfx::ImageFormat::RGBA8;
   image.width = image.height = 4;
@@ -61,7 +63,8 @@ inline std::string CubeDds(std::uint8_t shade) {
   for (int f = 0; f < 6; ++f) {
     gfx::ImageLevel level;
     level.width = level.height = 4;
-    for (int i = 0; i < 16; ++i) level.data.insert(level.data.end(), {shade, std::uint8_t(40 * f), 0, 255});
+    for (int i = 0; i < 16; ++i) level.data.insert(level.data.end(), white ? std::initializer_list<std::uint8_t>{255, 255, 255, 255}
+                                                 : std::initializer_list<std::uint8_t>{shade, std::uint8_t(40 * f), 0, 255});
     image.levels.push_back(level);
   }
   const std::vector<std::uint8_t> bytes = gfx::WriteDds(image);

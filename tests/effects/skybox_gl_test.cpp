@@ -4,6 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "effects/DeviceManager.h"
 #include "effects/RenderTargetChain.h"
@@ -18,42 +24,6 @@
 using namespace mv::test::skybox;
 
 namespace {
-
-// Position and the three-part texture coordinate of the sky box layout;
-// the box's texture by its (u, v).
-const char* kEffect = R"(
-[[parameter]]
-name = "g_mWorld"
-type = "float4x4"
-[[parameter]]
-name = "g_mProj"
-type = "float4x4"
-[[parameter]]
-name = "g_txScene"
-type = "texture"
-filter = "point"
-[[parameter]]
-name = "g_txEnvMap"
-type = "cube texture"
-
-[[technique]]
-name = "RenderSkyBox"
-[[technique.pass]]
-states = { ZEnable = false, CullMode = "none" }
-vertex = '''
-in vec3 inPosition;
-in vec3 inTexCoord0;
-out vec2 vTex0;
-void main() {
-  vTex0 = inTexCoord0.xy;
-  gl_Position = mvClip(g_mProj * g_mWorld * vec4(inPosition, 1.0));
-}
-'''
-fragment = '''
-in vec2 vTex0;
-void main() { mv_Target0 = texture(g_txScene, vTex0); mv_Target1 = vec4(0.0); mv_Target2 = vec4(0.0); }
-'''
-)";
 
 class Clients final : public DeviceClients {
  public:
@@ -100,11 +70,15 @@ TEST(SkyBoxGL, TheBoxFillsTheColourTargetWithItsTextures) {
   auto ctx = mvtest::GLTestContext::Create(&why);
   if (!ctx) GTEST_SKIP() << "no headless GL: " << why;
   mv::test::TempWorkDir dir;
-  dir.Write("fx/reflectori.fxo", kEffect);
+  // The shipped scene effect: the device needs all of its techniques, and
+  // its sky box multiplies the box's texture by the cube map (white here).
+  std::ifstream shipped(std::string(MV_SOURCE_DIR) + "/fx/reflectori.fxo");
+  ASSERT_TRUE(shipped) << "fx/reflectori.fxo";
+  dir.Write("fx/reflectori.fxo", std::string(std::istreambuf_iterator<char>(shipped), {}));
   dir.Write("media/skybox/skybox.x", BoxX(1.0f, "sky0.tga", "sky1.tga"));
   dir.Write("media/skybox/sky0.tga", Tga(200, 10, 10));
   dir.Write("media/skybox/sky1.tga", Tga(10, 200, 10));
-  dir.Write("media/skybox/Light Probes/stpeters_cross.dds", CubeDds(10));
+  dir.Write("media/skybox/Light Probes/stpeters_cross.dds", CubeDds(255, true));
 
   constexpr int kW = 64, kH = 48;
   auto device = gfx::CreateGLDevice(gfx::GLDeviceDesc{kW, kH, 0});
