@@ -22,8 +22,9 @@ cd "$run"
 SDL_AUDIODRIVER=dummy "$PLAYER" &
 pid=$!
 wait_for_window
-# The first picture (clear colour in the corner) before anything else.
-wait_for_picture "$run/before.png" 0 0 "10,20,40"
+# The first picture (clear colour in the middle; the full show may bar the
+# top and bottom) before anything else.
+wait_for_picture "$run/before.png" 960 540 "10,20,40"
 before=$(yellow_pixels "$run/before.png")
 [ "$before" -eq 0 ] || { echo "yellow overlay before the click: $before pixels"; exit 1; }
 
