@@ -16,6 +16,7 @@
 #include "DemoMusic.h"
 #include "DemoShow.h"
 #include "audio/SoundManager.h"
+#include "framework/PanelTexture.h"
 #include "gfx/Dds.h"
 #include "gfx/XFile.h"
 #include "model/SceneObjects.h"
@@ -156,6 +157,25 @@ TEST_F(DemoShowTest, EverySkyBoxRowFindsItsMeshAndCubeMap) {
     ASSERT_TRUE(img) << cube << ": " << error;
     EXPECT_TRUE(img->IsCube()) << cube;
     EXPECT_EQ(U32(bytes, 112), 0xFE00u) << cube;  // all six faces
+  }
+}
+
+// The dialogs name these two; the show carries our own, as the player would
+// draw them without the files.
+TEST_F(DemoShowTest, PanelTexturesAreTheGeneratedOnes) {
+  const struct {
+    const char* file;
+    fw::PanelTexture which;
+  } textures[] = {{"media/GUI/Widget2.dds", fw::PanelTexture::Widget2},
+                  {"media/GUI/Widget3.dds", fw::PanelTexture::Widget3}};
+  for (const auto& t : textures) {
+    std::string error;
+    const auto img = gfx::ReadDds(ReadAll(t.file), error);
+    ASSERT_TRUE(img) << t.file << ": " << error;
+    const gfx::Image want = fw::MakePanelTexture(t.which);
+    EXPECT_EQ(img->width, want.width) << t.file;
+    EXPECT_EQ(img->height, want.height) << t.file;
+    EXPECT_TRUE(img->levels[0].data == want.levels[0].data) << t.file;
   }
 }
 

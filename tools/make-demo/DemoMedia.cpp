@@ -8,6 +8,7 @@
 #include <stb_image_write.h>
 
 #include "audio/SoundSettings.h"
+#include "framework/PanelTexture.h"
 #include "gfx/Dds.h"
 
 namespace mv::demo {
@@ -509,6 +510,10 @@ bool WriteDemoMedia(const std::filesystem::path& root, std::string& error) {
   dds(sky / "cell.dds", MakeCellTexture(256));
   for (const char* stem : {"stpeters_cross", "galileo_cross", "grace_cross", "rnl_cross", "nuclear_cross"})
     dds(sky / "Light Probes" / (std::string(stem) + ".dds"), MakeCubeMap(stem, 128));
+
+  // The panel textures the dialogs name.
+  dds(media / "GUI" / "Widget2.dds", fw::MakePanelTexture(fw::PanelTexture::Widget2));
+  dds(media / "GUI" / "Widget3.dds", fw::MakePanelTexture(fw::PanelTexture::Widget3));
 
   // The particle sprite, where the fountain looks for it.
   {
