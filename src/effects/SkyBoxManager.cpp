@@ -165,9 +165,15 @@ void SkyBoxManager::Render(gfx::Device* device) {
   fx->SetTechnique(m_hTechnique);
   device->SetVertexDeclaration(m_pDecl);
 
+  // The box is what covers the scene targets from frame to frame; with
+  // nothing to draw they are cleared instead, so no earlier frame shows
+  // through (a show without sky box media would smear otherwise).
+  if (!m_pMesh || (m_bEnabled && !m_pCamera)) {
+    m_pDeviceManager->ClearSceneTargets(*device);
+    return;
+  }
   gfx::Mat4 world;
   if (m_bEnabled) {
-    if (!m_pCamera) return;
     if (CSkyBoxObject* sky = m_pScene ? m_pScene->SkyBoxObject() : nullptr) {
       m_vScale = glm::vec3(sky->size[0], sky->size[1], sky->size[2]);
       m_vCurrentRotation = glm::vec3(sky->vectorC[0], sky->vectorC[1], sky->vectorC[2]);
@@ -192,15 +198,13 @@ void SkyBoxManager::Render(gfx::Device* device) {
     // A pass without a row of the table has nowhere to draw.
     if (gfx::Failed(m_pDeviceManager->BindPassTargets(*device, static_cast<int>(p)))) continue;
     fx->BeginPass(p);
-    if (m_pMesh) {
-      for (std::uint32_t m = 0; m < m_pMesh->GetNumMaterials(); ++m) {
-        if (m_bEnabled)
-          fx->SetTexture(m_hScene, m_pMesh->GetTexture(m));
-        else
-          fx->SetTexture(m_hScene, m_pDeviceManager->GetBlackTexture());
-        fx->CommitChanges();
-        m_pMesh->DrawSubset(m);
-      }
+    for (std::uint32_t m = 0; m < m_pMesh->GetNumMaterials(); ++m) {
+      if (m_bEnabled)
+        fx->SetTexture(m_hScene, m_pMesh->GetTexture(m));
+      else
+        fx->SetTexture(m_hScene, m_pDeviceManager->GetBlackTexture());
+      fx->CommitChanges();
+      m_pMesh->DrawSubset(m);
     }
     fx->EndPass();
   }

@@ -17,6 +17,7 @@
 #include "app/Bindings.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
+#include "effects/SkyBoxManager.h"
 #include "framework/Framework.h"
 #include "support/SceneEffectText.h"
 #include "support/TempWorkDir.h"
@@ -41,7 +42,11 @@ void Render(gfx::Device* device, double t, float e, void* ctx) {
                          &g_SceneManager.Panel(), &g_SequenceManager.MessageDialog(), &g_SequenceManager.Panel(),
                          &g_AnimationManager.Panel()})
     d->SetVisible(false);
+  // The red image stands for the whole scene: the sky box, which would
+  // otherwise cover or clear it, sits this frame out.
+  g_SkyBoxManager.SetDeviceManager(nullptr);
   OnFrameRender(device, t, e, ctx);
+  g_SkyBoxManager.SetDeviceManager(&g_DeviceManager);
   for (CDXUTDialog* d : {&g_SoundManager.Panel(), &g_DeviceManager.GetDialog(), &g_ValuesManager.GetDialog(),
                          &g_SceneManager.Panel(), &g_SequenceManager.MessageDialog(), &g_SequenceManager.Panel(),
                          &g_AnimationManager.Panel()})

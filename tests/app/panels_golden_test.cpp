@@ -19,6 +19,7 @@
 #include "audio/SoundManager.h"
 #include "core/Globals.h"
 #include "effects/DeviceManager.h"
+#include "effects/SkyBoxManager.h"
 #include "framework/Framework.h"
 #include "framework/PanelPainter.h"
 #include "gui/Gui.h"
@@ -162,7 +163,11 @@ void Render(gfx::Device* device, double t, float e, void* ctx) {
     device->SetRenderTarget(0, back);
   }
   ShowOnly(&g_DeviceManager.GetDialog());
+  // The two colours stand for the whole scene: the sky box sits this
+  // frame out rather than cover or clear them.
+  g_SkyBoxManager.SetDeviceManager(nullptr);
   OnFrameRender(device, t, e, ctx);
+  g_SkyBoxManager.SetDeviceManager(&g_DeviceManager);
   const CDXUTDialog& view = g_DeviceManager.GetDialog();
   Grab("device_over_view", {view.GetX(), view.GetY(), view.GetX() + view.GetWidth(), view.GetY() + view.GetHeight()});
   for (CDXUTDialog* d : AllPanels()) d->SetVisible(true);

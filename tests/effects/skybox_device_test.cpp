@@ -4,7 +4,10 @@
 // scene panel and their events.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -236,6 +239,43 @@ TEST(SkyBoxDevice, WithoutACameraTheEnabledBoxDrawsNothing) {
   rig.Frame();
   EXPECT_TRUE(rig.Draws().empty());
   EXPECT_EQ(rig.device->LastParameter("g_mWorld"), nullptr);
+}
+
+// Whatever the box cannot cover is cleared: every scene target, to the
+// clear colour with alpha 0, and render target 0 given back.
+TEST(SkyBoxDevice, WithNothingToDrawTheSceneTargetsAreClearedInstead) {
+  for (const bool noMesh : {true, false}) {
+    SCOPED_TRACE(noMesh ? "no sky box mesh" : "no camera");
+    Rig rig;
+    if (noMesh) std::filesystem::remove(rig.dir.Path() / "media/skybox/skybox.x");
+    rig.Create();
+    if (!noMesh) rig.sky.SetCamera(nullptr);
+    ASSERT_EQ(rig.sky.GetMesh() == nullptr, noMesh);
+    std::shared_ptr<gfx::Surface> back;
+    rig.device->GetRenderTarget(0, &back);
+    rig.Frame();
+    EXPECT_TRUE(rig.Draws().empty());
+    // A clear reaches every target bound at the time.
+    std::vector<const gfx::Surface*> cleared;
+    const gfx::Surface* bound[4] = {back.get(), nullptr, nullptr, nullptr};
+    for (const auto& e : rig.device->Events()) {
+      if (e.kind == Kind::SetRenderTarget && e.index >= 0 && e.index < 4) bound[e.index] = e.surface;
+      if (e.kind == Kind::Clear) {
+        EXPECT_EQ(e.value, 0x000A1428u);
+        EXPECT_EQ(e.index & gfx::CLEAR_ZBUFFER, 0) << "the frame's depth stays as the frame cleared it";
+        for (const gfx::Surface* b : bound)
+          if (b) cleared.push_back(b);
+      }
+    }
+    for (int i = 0; i < 3; ++i) {
+      std::shared_ptr<gfx::Surface> s;
+      ASSERT_EQ(rig.manager.GetSceneTexture(i)->GetSurfaceLevel(0, &s), gfx::S_OK);
+      EXPECT_NE(std::find(cleared.begin(), cleared.end(), s.get()), cleared.end()) << "scene target " << i;
+    }
+    std::shared_ptr<gfx::Surface> after;
+    rig.device->GetRenderTarget(0, &after);
+    EXPECT_EQ(after, back);
+  }
 }
 
 TEST(SkyBoxDevice, EachPassBindsItsRowOfTheTargetTable) {
