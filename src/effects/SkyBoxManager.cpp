@@ -199,9 +199,12 @@ void SkyBoxManager::Render(gfx::Device* device) {
     if (gfx::Failed(m_pDeviceManager->BindPassTargets(*device, static_cast<int>(p)))) continue;
     fx->BeginPass(p);
     for (std::uint32_t m = 0; m < m_pMesh->GetNumMaterials(); ++m) {
-      if (m_bEnabled)
-        fx->SetTexture(m_hScene, m_pMesh->GetTexture(m));
-      else
+      // A material without a texture shows the cube map alone, as a mesh's
+      // does; no texture would sample as black.
+      if (m_bEnabled) {
+        const auto& texture = m_pMesh->GetTexture(m);
+        fx->SetTexture(m_hScene, texture ? texture : m_pDeviceManager->GetWhiteTexture());
+      } else
         fx->SetTexture(m_hScene, m_pDeviceManager->GetBlackTexture());
       fx->CommitChanges();
       m_pMesh->DrawSubset(m);

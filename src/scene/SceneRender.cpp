@@ -36,13 +36,22 @@ void SetBlendFactors(gfx::Device& device) {
   device.SetRenderState(gfx::RenderState::DestBlend, gfx::BLEND_INVSRCALPHA);
 }
 
+// The sky the frame reflects: the material blocks hold the one of their
+// load, which is none when the mesh came before the sky box, or an older
+// sky after a row change.
+struct CurrentSky {
+  gfx::ParameterHandle handle;
+  std::shared_ptr<gfx::BaseTexture> map;
+};
+
 // Applies the object's block and the material's, then draws `subset` of
 // `mesh` once per pass, each pass into its row of the render-target table.
 void DrawSubsetPassByPass(gfx::Device& device, const DeviceManager& devices, gfx::Effect& effect,
                           gfx::BlockHandle objectBlock, const MeshMaterial& material, gfx::Mesh& mesh,
-                          std::uint32_t subset) {
+                          std::uint32_t subset, const CurrentSky& sky) {
   if (objectBlock) effect.ApplyParameterBlock(objectBlock);
   if (material.effect && material.parameterBlock) material.effect->ApplyParameterBlock(material.parameterBlock);
+  if (sky.handle) effect.SetTexture(sky.handle, sky.map);
   unsigned passes = 0;
   if (gfx::Failed(effect.Begin(&passes))) return;
   for (unsigned p = 0; p < passes; ++p) {
@@ -58,8 +67,9 @@ void DrawSubsetPassByPass(gfx::Device& device, const DeviceManager& devices, gfx
 class MetaballDraw final : public MetaballBatchSink {
  public:
   MetaballDraw(gfx::Device& device, const DeviceManager& devices, gfx::Effect& effect, gfx::BlockHandle objectBlock,
-               const MeshMaterial& material, gfx::Mesh& mesh)
-      : device_(device), devices_(devices), effect_(effect), block_(objectBlock), material_(material), mesh_(mesh) {}
+               const MeshMaterial& material, gfx::Mesh& mesh, const CurrentSky& sky)
+      : device_(device), devices_(devices), effect_(effect), block_(objectBlock), material_(material), mesh_(mesh),
+        sky_(sky) {}
 
   void DrawBatch(const MetaballVertex* vertices, int vertexCount, const std::uint32_t* indices,
                  int indexCount) override {
@@ -86,7 +96,7 @@ class MetaballDraw final : public MetaballBatchSink {
     device_.SetRenderState(gfx::RenderState::FillMode, gfx::FILL_SOLID);
     device_.SetRenderState(gfx::RenderState::AlphaBlendEnable, 1);
     SetBlendFactors(device_);
-    DrawSubsetPassByPass(device_, devices_, effect_, block_, material_, mesh_, 0);
+    DrawSubsetPassByPass(device_, devices_, effect_, block_, material_, mesh_, 0, sky_);
   }
 
  private:
@@ -96,6 +106,7 @@ class MetaballDraw final : public MetaballBatchSink {
   gfx::BlockHandle block_;
   const MeshMaterial& material_;
   gfx::Mesh& mesh_;
+  const CurrentSky& sky_;
 };
 
 }  // namespace
@@ -311,12 +322,14 @@ void SceneManager::RenderMeshObject(gfx::Device& device, CMesh& object, int inde
 
   // 5.10
   const DeviceManager& devices = *m_pDevices;
+  const CurrentSky sky{h.envMap, envMap};
   if (object.kind == OBJ_METABALL) {
     MetaballField* field = m_peers.Metaballs();
     // A metaball object read from a slide finds the field without a grid.
     if (field && field->GetGridSize() <= 0) field->SetGridSize(64);
     if (field && m_renderer->PrepareMetaballMesh(device, devices, envMap)) {
-      MetaballDraw sink(device, devices, *effect, block, m_renderer->MetaballMaterial(), *m_renderer->MetaballMesh());
+      MetaballDraw sink(device, devices, *effect, block, m_renderer->MetaballMaterial(), *m_renderer->MetaballMesh(),
+                        sky);
       field->Polygonise(sink);
     }
   } else if (hierarchy) {
@@ -335,7 +348,7 @@ void SceneManager::RenderMeshObject(gfx::Device& device, CMesh& object, int inde
         effect->SetMatrix(h.worldView, gfx::MatrixMultiply(containerWorld, view));
         device.SetRenderState(gfx::RenderState::AlphaBlendEnable, 1);
         SetBlendFactors(device);
-        DrawSubsetPassByPass(device, devices, *effect, gfx::BlockHandle{}, c->materials[k], *m, k);
+        DrawSubsetPassByPass(device, devices, *effect, gfx::BlockHandle{}, c->materials[k], *m, k, sky);
       }
     }
     device.SetRenderState(gfx::RenderState::AlphaBlendEnable, 0);
@@ -345,7 +358,7 @@ void SceneManager::RenderMeshObject(gfx::Device& device, CMesh& object, int inde
     device.SetRenderState(gfx::RenderState::AlphaBlendEnable, 1);
     SetBlendFactors(device);
     for (std::uint32_t k = 0; k < object.materialCount && k < object.materials.size(); ++k)
-      DrawSubsetPassByPass(device, devices, *effect, block, object.materials[k], *object.mesh, k);
+      DrawSubsetPassByPass(device, devices, *effect, block, object.materials[k], *object.mesh, k, sky);
     device.SetRenderState(gfx::RenderState::AlphaBlendEnable, 0);
     SetBlendFactors(device);
     device.SetRenderState(gfx::RenderState::CullMode, gfx::CULL_CCW);

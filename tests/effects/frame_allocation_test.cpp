@@ -17,6 +17,7 @@
 #include "gfx/Math.h"
 #include "gfx/RecordingDevice.h"
 #include "model/SceneObjects.h"
+#include "support/DeviceClientsStub.h"
 #include "support/TempWorkDir.h"
 
 namespace {
@@ -39,42 +40,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
-
-class Clients final : public DeviceClients {
- public:
-  Clients(SkyBoxManager& sky, ParticleManager& particles) : sky_(sky), particles_(particles) {}
-  CDXUTDialogResourceManager* DialogResources() override { return nullptr; }
-  fw::CDirectionWidget* LightWidget() override { return nullptr; }
-  fw::CModelViewerCamera* SceneCamera() override { return nullptr; }
-  RenderTargetChain* Chains() override { return chains_; }
-  gfx::HRESULT CreatePostProcess(gfx::Device&) override { return gfx::S_OK; }
-  gfx::HRESULT ResetPostProcessEffect(int, int, int) override { return gfx::S_OK; }
-  void LosePostProcess() override {}
-  void ReleasePostProcess() override {}
-  gfx::HRESULT CreateSkyBox(gfx::Device& d, int passes) override { return sky_.OnCreateDevice(d, passes); }
-  gfx::HRESULT ResetSkyBox(gfx::Device& d) override { return sky_.OnResetDevice(d); }
-  void LoseSkyBox() override { sky_.OnLostDevice(); }
-  void DestroySkyBox() override { sky_.OnDestroyDevice(); }
-  gfx::HRESULT CreateParticles(gfx::Device& d) override {
-    particles_.OnCreateDevice(d);
-    return gfx::S_OK;
-  }
-  gfx::HRESULT ResetParticles(gfx::Device& d) override {
-    particles_.OnResetDevice(d);
-    return gfx::S_OK;
-  }
-  void LoseParticles() override { particles_.OnLostDevice(); }
-  void DestroyParticles() override { particles_.OnDestroyDevice(); }
-  gfx::HRESULT CreateScene(gfx::Device&) override { return gfx::S_OK; }
-  void LoseScene() override {}
-  void DestroyScene() override {}
-  void DestroySequence() override {}
-
- private:
-  SkyBoxManager& sky_;
-  ParticleManager& particles_;
-  RenderTargetChain chains_[3];
-};
 
 class Scene final : public SkyBoxScene {
  public:
@@ -100,7 +65,7 @@ TEST(FrameAllocation, SkyBoxAndParticlesDrawWithoutAllocating) {
 
   SkyBoxManager sky;
   ParticleManager particles;
-  Clients clients(sky, particles);
+  mvtest::StubDeviceClients clients(&sky, &particles);
   DeviceManager manager(clients, true);
   Scene scene;
   fw::CModelViewerCamera camera;

@@ -25,43 +25,13 @@
 #include "gui/DialogResourceManager.h"
 #include "io/Result.h"
 #include "model/SceneObjects.h"
+#include "support/DeviceClientsStub.h"
 #include "support/TempWorkDir.h"
 
 using Kind = gfx::RecordedEvent::Kind;
 using namespace mv::test::skybox;
 
 namespace {
-
-// The device manager with only the sky box listening.
-class SkyBoxClients final : public DeviceClients {
- public:
-  explicit SkyBoxClients(SkyBoxManager& sky) : sky_(sky) {}
-  std::vector<std::string> calls;
-  CDXUTDialogResourceManager* DialogResources() override { return nullptr; }
-  fw::CDirectionWidget* LightWidget() override { return nullptr; }
-  fw::CModelViewerCamera* SceneCamera() override { return nullptr; }
-  RenderTargetChain* Chains() override { return chains; }
-  gfx::HRESULT CreatePostProcess(gfx::Device&) override { return gfx::S_OK; }
-  gfx::HRESULT ResetPostProcessEffect(int, int, int) override { return gfx::S_OK; }
-  void LosePostProcess() override {}
-  void ReleasePostProcess() override {}
-  gfx::HRESULT CreateSkyBox(gfx::Device& d, int passes) override { return sky_.OnCreateDevice(d, passes); }
-  gfx::HRESULT ResetSkyBox(gfx::Device& d) override { return sky_.OnResetDevice(d); }
-  void LoseSkyBox() override { sky_.OnLostDevice(); }
-  void DestroySkyBox() override { sky_.OnDestroyDevice(); }
-  gfx::HRESULT CreateParticles(gfx::Device&) override { return gfx::S_OK; }
-  gfx::HRESULT ResetParticles(gfx::Device&) override { return gfx::S_OK; }
-  void LoseParticles() override {}
-  void DestroyParticles() override {}
-  gfx::HRESULT CreateScene(gfx::Device&) override { return gfx::S_OK; }
-  void LoseScene() override {}
-  void DestroyScene() override {}
-  void DestroySequence() override {}
-  RenderTargetChain chains[3];
-
- private:
-  SkyBoxManager& sky_;
-};
 
 class TestScene final : public SkyBoxScene {
  public:
@@ -78,7 +48,7 @@ class TestScene final : public SkyBoxScene {
 struct Rig {
   mv::test::TempWorkDir dir;
   SkyBoxManager sky;
-  SkyBoxClients clients{sky};
+  mvtest::StubDeviceClients clients{&sky};
   DeviceManager manager{clients, true};
   TestScene scene;
   fw::CModelViewerCamera camera;
@@ -317,10 +287,12 @@ TEST(SkyBoxDevice, RowThreeIsTheCellWithTheTwoDimensionalTechnique) {
   const auto draws = rig.Draws();
   ASSERT_EQ(draws.size(), 2u);
   for (const auto* d : draws) EXPECT_EQ(d->technique, "RenderSkyBox2D");
-  // cell.x's first material names its texture, the second none.
+  // cell.x's first material names its texture; the second names none and
+  // draws with the white one, so the cube map shows there instead of black.
   const auto textures = rig.SceneTexturesOfDraws();
-  EXPECT_NE(textures[0], nullptr);
-  EXPECT_EQ(textures[1], nullptr);
+  EXPECT_EQ(textures[0], rig.sky.GetMesh()->GetTexture(0).get());
+  EXPECT_NE(textures[0], rig.manager.GetWhiteTexture().get());
+  EXPECT_EQ(textures[1], rig.manager.GetWhiteTexture().get());
   // The cell is the larger box: its corners reach 2.
   glm::vec3 lo, hi;
   ASSERT_EQ(rig.sky.GetMesh()->GetMesh()->ComputeBoundingBox(&lo, &hi), gfx::S_OK);

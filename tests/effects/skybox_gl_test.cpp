@@ -7,9 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <fstream>
-#include <iterator>
-#include <string>
 
 #include "effects/DeviceManager.h"
 #include "effects/RenderTargetChain.h"
@@ -18,41 +15,13 @@
 #include "framework/Camera.h"
 #include "gfx/GLDevice.h"
 #include "model/SceneObjects.h"
+#include "support/DeviceClientsStub.h"
 #include "support/GLTestContext.h"
 #include "support/TempWorkDir.h"
 
 using namespace mv::test::skybox;
 
 namespace {
-
-class Clients final : public DeviceClients {
- public:
-  explicit Clients(SkyBoxManager& sky) : sky_(sky) {}
-  CDXUTDialogResourceManager* DialogResources() override { return nullptr; }
-  fw::CDirectionWidget* LightWidget() override { return nullptr; }
-  fw::CModelViewerCamera* SceneCamera() override { return nullptr; }
-  RenderTargetChain* Chains() override { return chains_; }
-  gfx::HRESULT CreatePostProcess(gfx::Device&) override { return gfx::S_OK; }
-  gfx::HRESULT ResetPostProcessEffect(int, int, int) override { return gfx::S_OK; }
-  void LosePostProcess() override {}
-  void ReleasePostProcess() override {}
-  gfx::HRESULT CreateSkyBox(gfx::Device& d, int passes) override { return sky_.OnCreateDevice(d, passes); }
-  gfx::HRESULT ResetSkyBox(gfx::Device& d) override { return sky_.OnResetDevice(d); }
-  void LoseSkyBox() override { sky_.OnLostDevice(); }
-  void DestroySkyBox() override { sky_.OnDestroyDevice(); }
-  gfx::HRESULT CreateParticles(gfx::Device&) override { return gfx::S_OK; }
-  gfx::HRESULT ResetParticles(gfx::Device&) override { return gfx::S_OK; }
-  void LoseParticles() override {}
-  void DestroyParticles() override {}
-  gfx::HRESULT CreateScene(gfx::Device&) override { return gfx::S_OK; }
-  void LoseScene() override {}
-  void DestroyScene() override {}
-  void DestroySequence() override {}
-
- private:
-  SkyBoxManager& sky_;
-  RenderTargetChain chains_[3];
-};
 
 class Scene final : public SkyBoxScene {
  public:
@@ -84,7 +53,7 @@ TEST(SkyBoxGL, TheBoxFillsTheColourTargetWithItsTextures) {
   auto device = gfx::CreateGLDevice(gfx::GLDeviceDesc{kW, kH, 0});
   ASSERT_TRUE(device);
   SkyBoxManager sky;
-  Clients clients(sky);
+  mvtest::StubDeviceClients clients(&sky);
   DeviceManager manager(clients, true);
   Scene scene;
   fw::CModelViewerCamera camera;

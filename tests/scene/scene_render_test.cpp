@@ -98,6 +98,8 @@ struct Peers : ScenePeers {
   void PrepareMetaballs(CMesh&) override {}
   void CreateParticleSystem(CMesh&) override {}
   MetaballField* Metaballs() override { return withField ? &field : nullptr; }
+  std::shared_ptr<gfx::BaseTexture> sky;
+  std::shared_ptr<gfx::BaseTexture> EnvironmentMap() override { return sky; }
   void RenderParticles(gfx::Device&, CMesh& o, const gfx::Mat4& w, const gfx::Mat4&, const gfx::Mat4&,
                        float e) override {
     particles.push_back({&o, w, e});
@@ -210,6 +212,8 @@ TEST_F(SceneRenderTest, AMeshSendsItsParameterBlockInOrderThenDraws) {
   expected.insert(expected.end(), block.begin(), block.end());
   expected.insert(expected.end(), block.begin(), block.end());
   expected.insert(expected.end(), {"g_txScene", "g_txEnvMap"});
+  // The sky of this frame over the one the material was loaded with.
+  expected.push_back("g_txEnvMap");
   EXPECT_EQ(names, expected);
   // Object block, then material block, before the pass.
   std::vector<Kind> order;
@@ -479,6 +483,37 @@ TEST_F(SceneRenderTest, MetaballsDrawTheFieldInBatchesWithRenderScene) {
   const glm::vec3 before = peers.field.GetBall(0).position;
   Frame();
   EXPECT_NE(peers.field.GetBall(0).position, before);
+}
+
+// Meshes load before the sky box does, and a row change brings another
+// cube map: whatever their materials recorded, every draw of every kind
+// reflects the sky of its frame.
+TEST_F(SceneRenderTest, EveryDrawReflectsTheCurrentSky) {
+  Start();
+  peers.withField = true;
+  ASSERT_NE(AddSector(), nullptr);
+  ASSERT_NE(scene.InsertObject(OBJ_METABALL, -1, -1, nullptr, nullptr, -1), nullptr);
+  auto envAtDraws = [&] {
+    std::vector<const gfx::BaseTexture*> out;
+    const gfx::BaseTexture* current = nullptr;
+    for (const auto& e : device->Events()) {
+      if (e.kind == Kind::SetParameter && e.name == "g_txEnvMap") current = e.texture;
+      if (e.kind == Kind::Draw) out.push_back(current);
+    }
+    return out;
+  };
+  // Two cube maps, as two rows of the sky box table would bring.
+  std::shared_ptr<gfx::CubeTexture> first, second;
+  ASSERT_EQ(device->CreateCubeTexture(8, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &first), gfx::S_OK);
+  ASSERT_EQ(device->CreateCubeTexture(8, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &second), gfx::S_OK);
+  for (const std::shared_ptr<gfx::BaseTexture>& sky :
+       {std::shared_ptr<gfx::BaseTexture>(first), std::shared_ptr<gfx::BaseTexture>(second)}) {
+    peers.sky = sky;
+    Frame();
+    const auto env = envAtDraws();
+    ASSERT_GE(env.size(), 2u);  // the sector and at least one metaball batch
+    for (const auto* t : env) EXPECT_EQ(t, sky.get());
+  }
 }
 
 // A particle object is handed to the particle system at its place, with
