@@ -193,6 +193,16 @@ int Covered(const Pixels& px) {
   return n;
 }
 
+// Pixels covered on one side of the vertical centre line and not at their
+// mirror place: none for a shape symmetric about the y axis, as the
+// camera looks straight at it.
+int Unmirrored(const Pixels& px) {
+  int n = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) n += (px.At(2, x, y)[3] > 0.5f) != (px.At(2, kW - 1 - x, y)[3] > 0.5f);
+  return n;
+}
+
 }  // namespace
 
 TEST_F(SceneEffect, EveryTechniqueBuildsWithOnePassPerRow) {
@@ -267,22 +277,37 @@ TEST_F(SceneEffect, FlexValuesDeformTheMesh) {
   // An ellipsoid, so that a twist shows too.
   SetWorld(MatrixScaling(1.2f, 0.9f, 0.7f));
   for (const char* technique : {"RenderScene", "RenderSceneFast"}) {
+    // The file's defaults are a new object's values (A and B 50 %, C 0 %),
+    // and at those the mesh keeps its shape.
+    for (const char* rest : {"DeformA", "DeformB"}) {
+      float v = 0;
+      ASSERT_EQ(fx_->GetFloat(fx_->GetParameterByName(rest), &v), S_OK);
+      EXPECT_EQ(v, 0.5f) << rest;
+    }
     const Pixels still = DrawSphere(technique);
-    for (const char* deform : {"DeformA", "DeformB", "DeformC"}) {
-      fx_->SetFloat(deform, 0.4f);
+    EXPECT_LE(Unmirrored(still), kH / 4) << technique;  // no sway or twist: the ellipsoid stays symmetric
+    const struct {
+      const char* name;
+      float rest, bent;
+    } flex[] = {{"DeformA", 0.5f, 0.9f}, {"DeformA", 0.5f, 0.1f}, {"DeformB", 0.5f, 0.9f},
+                {"DeformB", 0.5f, 0.1f}, {"DeformC", 0.0f, 0.4f}};
+    for (const auto& f : flex) {
+      fx_->SetFloat(f.name, f.bent);
       const Pixels bent = DrawSphere(technique);
-      EXPECT_GT(MaxDifference(still.t[2], bent.t[2]), 0.1f) << technique << " " << deform;
-      EXPECT_GT(MaxDifference(still.t[1], bent.t[1]), 0.1f) << technique << " " << deform;
+      EXPECT_GT(MaxDifference(still.t[2], bent.t[2]), 0.1f) << technique << " " << f.name << " " << f.bent;
+      EXPECT_GT(MaxDifference(still.t[1], bent.t[1]), 0.1f) << technique << " " << f.name << " " << f.bent;
       // Later, with its Delta set, the surface has moved on.
-      const std::string delta = std::string("Delta") + deform[6];
+      const std::string delta = std::string("Delta") + f.name[6];
       fx_->SetFloat(delta, 0.25f);
       fx_->SetFloat("g_fTime", 1.0f);
       const Pixels later = DrawSphere(technique);
       EXPECT_GT(MaxDifference(bent.t[2], later.t[2]), 0.05f) << technique << " " << delta;
-      fx_->SetFloat(deform, 0.0f);
+      fx_->SetFloat(f.name, f.rest);
       fx_->SetFloat(delta, 0.0f);
       fx_->SetFloat("g_fTime", 0.0f);
     }
+    // Back at rest, the picture is the still one again.
+    EXPECT_LT(MaxDifference(still.t[2], DrawSphere(technique).t[2]), 1e-5f) << technique;
   }
   // A bulge makes the sphere wider on screen.
   fx_->SetTechnique(fx_->GetTechniqueByName("RenderScene"));
