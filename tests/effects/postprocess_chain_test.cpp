@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "effects/PostProcessManager.h"
@@ -326,3 +329,100 @@ TEST_F(ChainOnGL, EdgeGlowLightsTheOutlinesOfTheGeometry) {
   EXPECT_NEAR(Mean(out, 28 * U, 28 * U, 36 * U, 36 * U), Mean(in, 28 * U, 28 * U, 36 * U, 36 * U), 0.05f);  // inside the box
   EXPECT_NEAR(Mean(out, 0 * U, 0 * U, 6 * U, 6 * U), Mean(in, 0 * U, 0 * U, 6 * U, 6 * U), 0.05f);  // far from it
 }
+
+namespace {
+
+// One fixed input for the four combinations: a dark gradient with a
+// checker patch, a bright disc and a box whose normals and depth differ
+// from the ground's.
+struct FixedInput {
+  std::vector<std::uint8_t> colour, normal, position;
+  FixedInput() : colour(kW * kH * 4), normal(kW * kH * 4), position(kW * kH * 4) {
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        std::uint8_t* c = &colour[(y * kW + x) * 4];
+        std::uint8_t* n = &normal[(y * kW + x) * 4];
+        std::uint8_t* p = &position[(y * kW + x) * 4];
+        c[0] = std::uint8_t(20 + x * 60 / kW), c[1] = std::uint8_t(15 + y * 30 / kH), c[2] = 70, c[3] = 255;
+        if (x >= 8 * U && x < 28 * U && y >= 8 * U && y < 28 * U) {
+          const std::uint8_t v = ((x / (2 * U) + y / (2 * U)) & 1) ? 210 : 40;
+          c[0] = c[1] = c[2] = v;
+        }
+        const int dx = x - 44 * U, dy = y - 20 * U;
+        if (dx * dx + dy * dy < 6 * U * 6 * U) c[0] = 255, c[1] = 250, c[2] = 230;
+        const bool box = x >= 24 * U && x < 48 * U && y >= 36 * U && y < 56 * U;
+        if (box) c[0] = 180, c[1] = 60, c[2] = 40;
+        n[0] = box ? 230 : 128, n[1] = box ? 160 : 128, n[2] = box ? 150 : 255, n[3] = 255;
+        p[0] = p[1] = 0, p[2] = box || x < kW / 2 ? 255 : 40, p[3] = 255;
+      }
+  }
+  // View-space positions as the scene leaves them, in floats: the left half
+  // and the box at the depth of field's default focus (8 units), the rest
+  // far behind.
+  static std::shared_ptr<gfx::Texture> Depths(gfx::Device& device) {
+    std::shared_ptr<gfx::Texture> t;
+    if (gfx::Failed(device.CreateTexture(kW, kH, 1, 0, gfx::Format::A32B32G32R32F, gfx::Pool::Managed, &t)))
+      return nullptr;
+    gfx::LockedRect r;
+    if (gfx::Failed(t->LockRect(0, &r, gfx::LOCK_NONE))) return nullptr;
+    for (int y = 0; y < kH; ++y) {
+      auto* row = reinterpret_cast<float*>(static_cast<std::uint8_t*>(r.bits) + std::size_t(y) * r.pitch);
+      for (int x = 0; x < kW; ++x) {
+        const bool box = x >= 24 * U && x < 48 * U && y >= 36 * U && y < 56 * U;
+        float* p = row + x * 4;
+        p[0] = float(x - kW / 2) / 32.0f, p[1] = float(kH / 2 - y) / 32.0f;
+        p[2] = box || x < kW / 2 ? 8.0f : 30.0f, p[3] = 1.0f;
+      }
+    }
+    t->UnlockRect(0);
+    return t;
+  }
+};
+
+struct CombinationCase {
+  PostProcessCombination combination;
+  const char* golden;
+};
+
+class CombinationGolden : public ChainOnGL, public ::testing::WithParamInterface<CombinationCase> {};
+
+}  // namespace
+
+// Each combination over the fixed input, with its effects' defaults, against
+// the approved picture.
+TEST_P(CombinationGolden, MatchesItsApprovedPicture) {
+  const FixedInput in;
+  Scene(in.colour, in.normal, in.position);
+  targets_->scene[2] = FixedInput::Depths(*dev_);
+  ASSERT_TRUE(targets_->scene[2]);
+  ASSERT_EQ(m_.OnResetDevice(kW, kH), gfx::S_OK);  // kernels in texels of this picture, as a reset leaves them
+  m_.ApplyCombination(GetParam().combination);
+  m_.SyncRecords();
+  DefaultsIntoBlock(m_, targets_->block);
+  bool performed = false;
+  ASSERT_EQ(m_.PerformPostProcess(*dev_, targets_->Frame(kW, kH), &performed), gfx::S_OK);
+  ASSERT_TRUE(performed);
+  std::shared_ptr<gfx::Surface> s;
+  targets_->chains[0].GetPrevTarget()->GetSurfaceLevel(0, &s);
+  std::vector<std::uint8_t> px;
+  ASSERT_EQ(dev_->ReadSurfaceRGBA8(s.get(), &px), gfx::S_OK);
+  ASSERT_EQ(px.size(), in.colour.size());
+  // Whatever was approved, the chain must have changed its input.
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < px.size(); i += 4)
+    if (std::abs(int(px[i]) - int(in.colour[i])) + std::abs(int(px[i + 1]) - int(in.colour[i + 1])) +
+            std::abs(int(px[i + 2]) - int(in.colour[i + 2])) > 12)
+      ++changed;
+  EXPECT_GT(changed, px.size() / 4 / 20);
+  const std::string diff = mvtest::CompareWithGolden(std::string(MV_SOURCE_DIR) + "/tests/effects/golden",
+                                                     GetParam().golden, kW, kH, px, 4);
+  EXPECT_TRUE(diff.empty()) << diff;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FourCombinations, CombinationGolden,
+    ::testing::Values(CombinationCase{PostProcessCombination::Blur, "combination_blur"},
+                      CombinationCase{PostProcessCombination::Bloom, "combination_bloom"},
+                      CombinationCase{PostProcessCombination::DepthOfField, "combination_depth_of_field"},
+                      CombinationCase{PostProcessCombination::EdgeGlow, "combination_edge_glow"}),
+    [](const ::testing::TestParamInfo<CombinationCase>& i) { return std::string(i.param.golden); });
