@@ -74,3 +74,41 @@ wait_for_picture() {
   done
   return 0
 }
+
+# wait_for_drawn FILE X Y: screenshots into FILE until the pixel at (X, Y)
+# is no longer black (the player has drawn) or 15 s pass; for pictures
+# whose colours a post-process chain changes.
+wait_for_drawn() {
+  local file=$1 x=$2 y=$3 got=""
+  for _ in $(seq 1 30); do
+    import -window root "$file"
+    got=$(convert "$file" -format "%[fx:int(255*(p{$x,$y}.r+p{$x,$y}.g+p{$x,$y}.b))]" info:)
+    [ "$got" -gt 0 ] && return 0
+    sleep 0.5
+  done
+  return 0
+}
+
+# shoot_show FOLDER FILE...: plays the show in FOLDER, takes one screenshot
+# per FILE a second apart once the picture is up, then closes the player
+# with Escape; fails unless it exits 0.
+shoot_show() {
+  local folder=$1
+  shift
+  (
+    cd "$folder"
+    SDL_AUDIODRIVER=dummy exec "$PLAYER"
+  ) &
+  local pid=$!
+  wait_for_window
+  wait_for_drawn "$1" 40 540
+  local file
+  for file in "$@"; do
+    sleep 1
+    import -window root "$file"
+  done
+  xdotool key Escape
+  local rc=0
+  wait_exit "$pid" 30 || rc=$?
+  [ "$rc" -eq 0 ] || { echo "exit code $rc"; exit 1; }
+}
