@@ -6,7 +6,7 @@
 # the player's code.
 #
 #   MORVANE_WORKDIR     play this show folder instead (made with the demo if empty)
-#   MORVANE_DEMO_ARGS   options for the generator (e.g. --short: two seconds a slide)
+#   MORVANE_DEMO_ARGS   options for the generator (e.g. --short: three seconds a slide)
 #   MORVANE_SHOTS       where the screenshots go (default: <show>/screenshots)
 #   MORVANE_SHOT_DELAY  seconds after a slide starts to take its screenshot (default 5)
 set -euo pipefail

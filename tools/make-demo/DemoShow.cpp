@@ -113,7 +113,9 @@ void SkyBox(StandaloneShow& s, int row, float size) {
 
 // Durations of a slide's keys (frames): three moves and a hold.
 std::vector<int> Durations(bool shortShow, int full) {
-  if (shortShow) return {16, 16, 16, 2};
+  // Three seconds: long enough for a screenshot of every slide on a busy
+  // machine.
+  if (shortShow) return {24, 24, 24, 3};
   const int third = full / 3;
   return {third, third, full - 2 * third - 1, 1};
 }

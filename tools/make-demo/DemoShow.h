@@ -8,7 +8,7 @@
 namespace mv::demo {
 
 struct DemoOptions {
-  // About a second per slide: for tests.
+  // Three seconds a slide: for tests.
   bool shortShow = false;
   // Where the effect files are copied from into the show (fx\ is read by
   // the player relative to its working folder).
