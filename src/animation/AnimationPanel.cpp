@@ -21,6 +21,8 @@ constexpr ModeItem kModes[] = {{u"All After", AnimationManager::ALL_AFTER},
 }  // namespace
 
 void AnimationManager::BuildPanel(CDXUTDialogResourceManager* resources) {
+  // A second build replaces the controls instead of adding a second set.
+  m_panel.RemoveAllControls();
   m_panel.Init(resources, resources != nullptr);
   m_panel.SetCallback(&AnimationManager::OnGuiEvent, this);
   m_panel.SetTexture(1, u"media\\GUI\\Widget2.dds");

@@ -47,6 +47,8 @@ int Percent(int value) { return int(float(value) * 100.0f / 255.0f); }
 }  // namespace
 
 void SoundManager::BuildPanel(CDXUTDialogResourceManager* pManager) {
+  // A second build replaces the controls instead of adding a second set.
+  m_Panel.RemoveAllControls();
   m_Panel.Init(pManager);
   m_Panel.SetCallback(&SoundManager::OnGuiEvent, this);
   m_Panel.SetTexture(1, u"media\\GUI\\Widget2.dds");

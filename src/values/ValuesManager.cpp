@@ -57,6 +57,8 @@ ValuesManager::~ValuesManager() {
 }
 
 void ValuesManager::BuildPanel(CDXUTDialogResourceManager* pManager) {
+  // A second build replaces the controls instead of adding a second set.
+  m_Panel.RemoveAllControls();
   m_Panel.Init(pManager);
   m_Panel.SetCallback(&ValuesManager::OnGuiEvent, this);
   m_Panel.SetTexture(1, u"media\\GUI\\Widget2.dds");

@@ -8,6 +8,7 @@
 #include "io/WindowMessages.h"
 #include "gui/Gui.h"
 #include "scene/SceneManager.h"
+#include "support/PanelChecks.h"
 
 namespace {
 
@@ -156,3 +157,13 @@ TEST_F(AnimationPanelTest, ClickOnTheTimelineControlSeeks) {
 }
 
 }  // namespace
+
+// Building the panel again gives the same controls, once each, and they
+// still act on the manager.
+TEST_F(AnimationPanelTest, ABuildAgainKeepsOneSetOfControls) {
+  const int count = anim.Panel().GetNumControls();
+  anim.BuildPanel(nullptr);
+  EXPECT_EQ(anim.Panel().GetNumControls(), count);
+  EXPECT_EQ(mvtest::DuplicateControlIds(anim.Panel()), 0);
+  EXPECT_NE(anim.Panel().GetControl(AnimationManager::IDC_INSERT), nullptr);
+}

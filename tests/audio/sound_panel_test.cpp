@@ -9,6 +9,7 @@
 #include "audio/SoundManager.h"
 #include "io/WindowMessages.h"
 #include "gui/Gui.h"
+#include "support/PanelChecks.h"
 
 using namespace mv::audio;
 using audiotest::kBinHz;
@@ -297,4 +298,17 @@ TEST_F(SoundPanel, SourceButtonsMuteAndSwitchTheSource) {
     EXPECT_EQ(m->System().IsRecording(), c.mode == SoundManager::kSourceLiveInput);
     EXPECT_EQ(m->System().IsPlaying(0), c.mode == SoundManager::kSourceInternalPlayer);
   }
+}
+
+// Building the panel again gives the same controls, once each, and they
+// still act on the manager.
+TEST_F(SoundPanel, ABuildAgainKeepsOneSetOfControls) {
+  Build();
+  const int count = panel->GetNumControls();
+  Build();
+  EXPECT_EQ(panel->GetNumControls(), count);
+  EXPECT_EQ(mvtest::DuplicateControlIds(*panel), 0);
+  SetSlider(602, 125);
+  EXPECT_EQ(m->GetVolume(), 125);
+  EXPECT_EQ(Text(603), u"Volume : 049%");
 }

@@ -9,6 +9,7 @@
 
 #include "core/Globals.h"
 #include "io/WindowMessages.h"
+#include "support/PanelChecks.h"
 #include "values/ValuesManager.h"
 
 namespace fs = std::filesystem;
@@ -278,4 +279,13 @@ TEST_F(ValuesPanel, PanelPreferencesRoundTrip) {
   EXPECT_EQ(m.GetDialog().GetLocation().x, -40);
   EXPECT_EQ(m.GetDialog().GetLocation().y, 12);
   EXPECT_TRUE(m.GetDialog().GetMinimized());
+}
+
+// Building the panel again gives the same controls, once each.
+TEST_F(ValuesPanel, ABuildAgainKeepsOneSetOfControls) {
+  const int count = m.GetDialog().GetNumControls();
+  m.BuildPanel(&m_resources);
+  EXPECT_EQ(m.GetDialog().GetNumControls(), count);
+  EXPECT_EQ(mvtest::DuplicateControlIds(m.GetDialog()), 0);
+  EXPECT_NE(m.GetDialog().GetListBox(IDC_VALUES_SCRIPT), nullptr);
 }
