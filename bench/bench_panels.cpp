@@ -24,6 +24,10 @@ gfx::RecordingDevice* Prepare() {
   if (device) return device.get();
   const auto dir = std::filesystem::temp_directory_path() / "mv-bench-panels";
   std::filesystem::create_directories(dir / "media");
+  // The player's effects beside the show, as the player needs them.
+  std::error_code ec;
+  std::filesystem::copy(std::filesystem::path(MV_SOURCE_DIR) / "fx", dir / "fx",
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, ec);
   std::filesystem::current_path(dir);
   InitApp();
   device = gfx::CreateRecordingDevice(1920, 1080);
