@@ -181,8 +181,17 @@ class RecDevice final : public RecordingDevice {
     }
   }
 
-  HRESULT DoDrawPrimitive(PrimitiveType type, std::uint32_t, std::uint32_t count) override {
+  HRESULT DoDrawPrimitive(PrimitiveType type, std::uint32_t start, std::uint32_t count) override {
     RecordDraw(type, count, false, nullptr, 0);
+    // What stream 0 held for the draw, as it was at that moment.
+    const StreamBinding& s = Stream(0);
+    auto* storage = dynamic_cast<const detail::BufferStorage*>(s.buffer.get());
+    if (recording_ && !events_.empty() && storage && s.stride > 0) {
+      const std::size_t from = s.offset + std::size_t{start} * s.stride;
+      const std::size_t bytes = std::size_t{PrimitiveVertexCount(type, count)} * s.stride;
+      if (from <= storage->Bytes() && bytes <= storage->Bytes() - from)
+        events_.back().vertices.assign(storage->Data() + from, storage->Data() + from + bytes);
+    }
     return S_OK;
   }
   HRESULT DoDrawIndexedPrimitive(PrimitiveType type, std::int32_t, std::uint32_t, std::uint32_t, std::uint32_t,

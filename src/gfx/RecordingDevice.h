@@ -50,7 +50,7 @@ struct RecordedEvent {
   const BaseTexture* texture = nullptr;
   const Surface* surface = nullptr;
   PrimitiveType primitive = PrimitiveType::TriangleList;
-  std::vector<std::uint8_t> vertices;  // DrawPrimitiveUP: the vertices as given
+  std::vector<std::uint8_t> vertices;  // Draw: the vertices as given (UP) or stream 0's (not indexed)
   bool indexed = false;
   bool userMemory = false;
 };

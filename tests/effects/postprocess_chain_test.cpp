@@ -6,11 +6,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "effects/PostProcessManager.h"
+#include "effects/QuadVertex.h"
 #include "effects/RenderTargetChain.h"
 #include "gfx/GLDevice.h"
 #include "gfx/RecordingDevice.h"
@@ -156,6 +158,196 @@ TEST(PostProcessDevice, AFrameReadsTheSceneFirstThenThePreviousOutput) {
   m.SyncRecords();
   EXPECT_EQ(m.PerformPostProcess(*device, t.Frame(64, 64), &performed), gfx::S_OK);
   EXPECT_FALSE(performed);
+}
+
+namespace {
+
+// Effect files of our own in place of the first two of the table: the first
+// with no technique annotations at all, a kernel in pixels and a pass that
+// draws a quarter of the size; the second naming a parameter it lacks.
+const char kBareEffect[] = R"(
+[[parameter]]
+name = "g_txSrcColor"
+type = "texture"
+
+[[parameter]]
+name = "g_vSrcExtent"
+type = "float2"
+
+[[parameter]]
+name = "g_avPixelKernel"
+type = "float2"
+elements = 2
+default = [[2.0, 1.0], [4.0, -2.0]]
+
+[[parameter]]
+name = "g_avTexelKernel"
+type = "float2"
+elements = 2
+annotations = { ConvertPixelsToTexels = "g_avPixelKernel" }
+
+[shaders]
+p = '''
+in vec2 vTex0;
+void main() { mv_Target0 = texture(g_txSrcColor, vTex0 + g_avTexelKernel[0]); }
+'''
+
+[[technique]]
+name = "PostProcess"
+
+[[technique.pass]]
+annotations = { fScaleX = 0.25, fScaleY = 0.25 }
+vertex = "@quad"
+fragment = "@p"
+
+[[technique.pass]]
+vertex = "@quad"
+fragment = "@p"
+)";
+
+const char kMisnamedParameterEffect[] = R"(
+[[parameter]]
+name = "g_txSrcColor"
+type = "texture"
+
+[[parameter]]
+name = "g_vSrcExtent"
+type = "float2"
+
+[[parameter]]
+name = "g_fAmount"
+type = "float"
+
+[shaders]
+p = '''
+in vec2 vTex0;
+void main() { mv_Target0 = texture(g_txSrcColor, vTex0) * g_fAmount; }
+'''
+
+[[technique]]
+name = "PostProcess"
+annotations = { nRenderTarget = 1, Parameter0 = "g_fNoSuchParameter", Parameter0Desc = "gone", Parameter0Size = 1, Parameter0Def = [0.7, 0.0, 0.0, 0.0], Parameter1 = "g_fAmount", Parameter1Size = 1, Parameter1Def = [0.5, 0.0, 0.0, 0.0] }
+
+[[technique.pass]]
+vertex = "@quad"
+fragment = "@p"
+)";
+
+class CraftedEffects : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    show_.dir.Write("fx/ColorMonochrome.fxo", kBareEffect);
+    show_.dir.Write("fx/ColorInverse.fxo", kMisnamedParameterEffect);
+    ASSERT_EQ(m_.OnCreateDevice(*device_), gfx::S_OK);
+  }
+  void TearDown() override { m_.ReleaseEffects(); }
+
+  std::vector<QuadVertex> QuadOf(const gfx::RecordedEvent& draw) const {
+    std::vector<QuadVertex> q(draw.vertices.size() / sizeof(QuadVertex));
+    std::memcpy(q.data(), draw.vertices.data(), q.size() * sizeof(QuadVertex));
+    return q;
+  }
+
+  ShowFolder show_;
+  std::unique_ptr<gfx::RecordingDevice> device_ = gfx::CreateRecordingDevice(1920, 1080);
+  PostProcessManager m_;
+};
+
+}  // namespace
+
+// A file without the technique's annotations takes the defaults: chain 0,
+// no parameters, nothing to show; a parameter named but missing keeps its
+// name and default yet has no handle.
+TEST_F(CraftedEffects, MissingAnnotationsTakeTheDefaults) {
+  const PostProcessEffect& bare = m_.GetEffect(0);
+  EXPECT_EQ(bare.renderTarget, 0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(bare.parameterHandle[static_cast<std::size_t>(i)]) << i;
+    EXPECT_TRUE(bare.parameterName[static_cast<std::size_t>(i)].empty()) << i;
+    EXPECT_EQ(bare.parameterDefault[static_cast<std::size_t>(i)], (Float4{0, 0, 0, 0})) << i;
+  }
+  const PostProcessEffect& misnamed = m_.GetEffect(1);
+  EXPECT_EQ(misnamed.renderTarget, 1);
+  EXPECT_FALSE(misnamed.parameterHandle[0]);
+  EXPECT_EQ(misnamed.parameterName[0], u"g_fNoSuchParameter");
+  EXPECT_EQ(misnamed.parameterDefault[0], (Float4{0.7f, 0, 0, 0}));
+  EXPECT_TRUE(misnamed.parameterHandle[1]);
+}
+
+// A reset turns each kernel written in pixels into texture units of the
+// back buffer: (2, 1) pixels are (2/1920, 1/1080).
+TEST_F(CraftedEffects, AResetConvertsPixelKernelsToTexels) {
+  ASSERT_EQ(m_.OnResetDevice(1920, 1080), gfx::S_OK);
+  gfx::Effect& fx = *m_.GetEffect(0).effect;
+  float texels[4] = {};
+  ASSERT_EQ(fx.GetFloatArray(fx.GetParameterByName("g_avTexelKernel"), texels, 4), gfx::S_OK);
+  EXPECT_FLOAT_EQ(texels[0], 2.0f / 1920.0f);
+  EXPECT_FLOAT_EQ(texels[1], 1.0f / 1080.0f);
+  EXPECT_FLOAT_EQ(texels[2], 4.0f / 1920.0f);
+  EXPECT_FLOAT_EQ(texels[3], -2.0f / 1080.0f);
+  // Another size converts from the pixels again, not from the last result.
+  ASSERT_EQ(m_.OnResetDevice(640, 360), gfx::S_OK);
+  ASSERT_EQ(fx.GetFloatArray(fx.GetParameterByName("g_avTexelKernel"), texels, 4), gfx::S_OK);
+  EXPECT_FLOAT_EQ(texels[0], 2.0f / 640.0f);
+  EXPECT_FLOAT_EQ(texels[1], 1.0f / 360.0f);
+}
+
+// After a pass at a quarter of the size, the quad's far corners stand at a
+// quarter of the frame and the next passes, of this effect and of the next,
+// read the sources up to a quarter.
+TEST_F(CraftedEffects, AQuarterPassShrinksTheQuadAndTheExtentsCarryOn) {
+  constexpr int kSize = 64;
+  Targets t(*device_, kSize, kSize);
+  m_.InsertEffect(0);   // the quarter pass, then a full one
+  m_.InsertEffect(18);  // a shipped effect after it: the noise
+  m_.SyncRecords();
+  device_->ClearEvents();
+  bool performed = false;
+  ASSERT_EQ(m_.PerformPostProcess(*device_, t.Frame(kSize, kSize), &performed), gfx::S_OK);
+  const auto draws = device_->Find(gfx::RecordedEvent::Kind::Draw);
+  ASSERT_EQ(draws.size(), 3u);
+  const float quarter = kSize * 0.25f - 0.5f;
+  const struct {
+    float far, extent;
+  } want[] = {{quarter, 1.0f}, {quarter, 0.25f}, {quarter, 0.25f}};
+  for (std::size_t d = 0; d < 3; ++d) {
+    SCOPED_TRACE("draw " + std::to_string(d));
+    const std::vector<QuadVertex> q = QuadOf(*draws[d]);
+    ASSERT_EQ(q.size(), 4u);
+    EXPECT_FLOAT_EQ(q[0].x, -0.5f);
+    EXPECT_FLOAT_EQ(q[0].y, -0.5f);
+    EXPECT_FLOAT_EQ(q[3].x, want[d].far);
+    EXPECT_FLOAT_EQ(q[3].y, want[d].far);
+    EXPECT_FLOAT_EQ(q[1].x, want[d].far);
+    EXPECT_FLOAT_EQ(q[2].y, want[d].far);
+    // Texture coordinates reach as far as the sources were drawn.
+    EXPECT_FLOAT_EQ(q[3].u0, want[d].extent);
+    EXPECT_FLOAT_EQ(q[3].v0, want[d].extent);
+  }
+  const auto extents = device_->Find(gfx::RecordedEvent::Kind::SetParameter, "g_vSrcExtent");
+  ASSERT_GE(extents.size(), 2u);
+  EXPECT_EQ(extents[0]->values, (std::vector<float>{1.0f, 1.0f}));
+  EXPECT_EQ(extents[1]->values, (std::vector<float>{0.25f, 0.25f}));
+}
+
+// A parameter the file names but does not have is never set; an effect
+// that cannot draw (its chain has no targets) is skipped and the effects
+// after it still run.
+TEST_F(CraftedEffects, AMissingParameterIsNeverSetAndAFailingEffectIsSkipped) {
+  Targets t(*device_, 64, 64);
+  t.chains[1].Release();  // the misnamed effect draws into chain 1: nowhere
+  m_.InsertEffect(1);
+  m_.InsertEffect(0);
+  m_.SyncRecords();
+  device_->ClearEvents();
+  bool performed = false;
+  EXPECT_EQ(m_.PerformPostProcess(*device_, t.Frame(64, 64), &performed), gfx::S_OK);
+  EXPECT_TRUE(performed);
+  EXPECT_TRUE(device_->Find(gfx::RecordedEvent::Kind::SetParameter, "g_fNoSuchParameter").empty());
+  const auto draws = device_->Find(gfx::RecordedEvent::Kind::Draw);
+  ASSERT_EQ(draws.size(), 2u);  // both passes of the effect after it
+  for (const auto* d : draws) EXPECT_NE(d->effect.find("ColorMonochrome"), std::string::npos) << d->effect;
+  EXPECT_FALSE(t.chains[0].IsFirstRender());
 }
 
 namespace {
