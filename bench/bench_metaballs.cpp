@@ -88,12 +88,25 @@ void BM_MetaballFullSweep64(benchmark::State& state) {
   std::vector<MetaballVertex> vertices(static_cast<std::size_t>(MetaballField::kMeshVertices) + 64);
   long long triangles = 0;
   for (auto _ : state) {
+    // The field sampled as the follower samples it.
+    const MetaballSampler sampler = field.Sampler();
     for (int k = 0; k < points; ++k)
       for (int j = 0; j < points; ++j)
-        for (int i = 0; i < points; ++i) {
-          const bool boundary = i == 0 || j == 0 || k == 0 || i == n || j == n || k == n;
-          value[(static_cast<std::size_t>(k) * points + j) * points + i] =
-              boundary ? 0.0f : field.FieldAt({i * cell - 1.0f, j * cell - 1.0f, k * cell - 1.0f});
+        // Four points of a row at a time, as the follower samples a cube's
+        // corners.
+        for (int i = 0; i < points; i += 4) {
+          float x[4], y[4], z[4], v[4];
+          for (int l = 0; l < 4; ++l) {
+            x[l] = (i + l) * cell - 1.0f;
+            y[l] = j * cell - 1.0f;
+            z[l] = k * cell - 1.0f;
+          }
+          sampler.Values4(x, y, z, v);
+          for (int l = 0; l < 4 && i + l < points; ++l) {
+            const int p = i + l;
+            const bool boundary = p == 0 || j == 0 || k == 0 || p == n || j == n || k == n;
+            value[(static_cast<std::size_t>(k) * points + j) * points + p] = boundary ? 0.0f : v[l];
+          }
         }
     long long made = 0;
     std::size_t used = 0;
@@ -122,7 +135,7 @@ void BM_MetaballFullSweep64(benchmark::State& state) {
             const glm::vec3 pb((i + mc::kCornerOffset[b][0]) * cell - 1.0f, (j + mc::kCornerOffset[b][1]) * cell - 1.0f,
                                (k + mc::kCornerOffset[b][2]) * cell - 1.0f);
             const glm::vec3 x = pa + (pb - pa) * s;
-            const glm::vec3 nrm = field.NormalAt(x);
+            const glm::vec3 nrm = sampler.Normal(x);
             vertices[used] = MetaballVertex{{x.x, x.y, x.z}, {nrm.x, nrm.y, nrm.z}, {nrm.x * 0.5f + 0.5f, 0.5f - nrm.y * 0.5f}};
             used = (used + 1) % MetaballField::kMeshVertices;
           }
