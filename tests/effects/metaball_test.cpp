@@ -125,7 +125,9 @@ TEST(MarchingCubes, RandomGridsGiveClosedOutwardSurfaces) {
         for (int i = 1; i < n; ++i) in[static_cast<std::size_t>((k * (n + 1) + j) * (n + 1) + i)] = coin(random);
     const Mesh m = Polygonise(n, [&](int i, int j, int k) { return bool(in[static_cast<std::size_t>((k * (n + 1) + j) * (n + 1) + i)]); });
     ASSERT_EQ(ClosedFault(m), "") << "sample " << sample;
-    if (!m.triangles.empty()) EXPECT_GT(SignedVolume6(m), 0.0f) << "sample " << sample;
+    if (!m.triangles.empty()) {
+      EXPECT_GT(SignedVolume6(m), 0.0f) << "sample " << sample;
+    }
   }
 }
 
@@ -202,7 +204,9 @@ TEST(MetaballField, TheSurfaceIsClosedFacesOutAndComesInBatches) {
   for (std::size_t b = 0; b < sink.batches.size(); ++b) {
     EXPECT_LE(sink.batches[b].vertices, MetaballField::kMeshVertices);
     EXPECT_LE(sink.batches[b].indices, 3 * MetaballField::kMeshFaces);
-    if (b + 1 < sink.batches.size()) EXPECT_GE(sink.batches[b].indices, MetaballField::kBatchIndices) << b;
+    if (b + 1 < sink.batches.size()) {
+      EXPECT_GE(sink.batches[b].indices, MetaballField::kBatchIndices) << b;
+    }
   }
   // Vertices are shared only within a batch: weld by position to see the
   // whole surface.
@@ -328,8 +332,12 @@ TEST(MarchingCubes, TheCubeFaceTableComesFromTheFaceMasks) {
       if (!(masks[k] & (1 << c))) continue;
       for (int axis = 0; axis < 3; ++axis) {
         const int n = mc::kFaceNeighbour[k][axis];
-        if (n > 0) EXPECT_EQ(mc::kCornerOffset[c][axis], 1) << k << " " << c;
-        if (n < 0) EXPECT_EQ(mc::kCornerOffset[c][axis], 0) << k << " " << c;
+        if (n > 0) {
+          EXPECT_EQ(mc::kCornerOffset[c][axis], 1) << k << " " << c;
+        }
+        if (n < 0) {
+          EXPECT_EQ(mc::kCornerOffset[c][axis], 0) << k << " " << c;
+        }
       }
     }
 }
