@@ -31,7 +31,7 @@ rm -rf "$WORK/fx" && cp -r "$ROOT/fx" "$WORK/fx"
 cd "$WORK"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  echo "Playing $WORK full screen: Escape quits, Tab shows the panels."
+  echo "Playing $WORK full screen: Escape quits; a click at (162, 345), the \"Full Show (TAB)\" button, shows the panels."
   exec "$PLAYER"
 fi
 

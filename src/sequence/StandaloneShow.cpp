@@ -1,6 +1,7 @@
 #include "sequence/StandaloneShow.h"
 
 #include "audio/SoundSystem.h"
+#include "framework/Framework.h"
 
 StandaloneShow::StandaloneShow() {
   m_peers.show = this;
@@ -19,9 +20,13 @@ ShowManagers StandaloneShow::Managers() {
 }
 
 void StandaloneShow::BuildPanels() {
+  // As the player's start-up builds them, so the places and states saved
+  // with a slide are the player's (the sky box's controls are the
+  // program's own and stay out).
   sequence.BuildPanels();
-  device.BuildPanel(0, 0);
-  scene.Panel().Init(&dialogResources);
+  device.BuildPanel(&dialogResources, fw::kBackBufferWidth, fw::kBackBufferHeight);
+  scene.SetPanelHosts(&postProcess, nullptr, &values);
+  scene.CreatePanel(&dialogResources);
   sound.BuildPanel(&dialogResources);
   animation.BuildPanel(&dialogResources);
   values.BuildPanel(&dialogResources);

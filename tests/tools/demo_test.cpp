@@ -291,3 +291,37 @@ TEST_F(DemoShowTest, SlidesLoadWithTheirObjectsKeysAndChains) {
   // Bloom (9 effects), edge glow (5), depth of field (7), blur (6) and none.
   for (int n : {10, 6, 8, 7, 1}) EXPECT_NE(std::find(chains.begin(), chains.end(), n), chains.end()) << n;
 }
+
+// The slides keep the panels where the player's start-up builds them, open:
+// with every panel moved away and closed, each slide puts them back.
+TEST_F(DemoShowTest, SlidesPutThePanelsWhereThePlayerBuildsThem) {
+  StandaloneShow show;
+  show.BuildPanels();
+  std::ifstream seq("media/sequence.mv", std::ios::binary);
+  std::int32_t tag = 0;
+  seq.read(reinterpret_cast<char*>(&tag), 4);
+  show.sequence.Read(seq);
+  const auto slides = show.sequence.Slides();
+  ASSERT_FALSE(slides.empty());
+  const struct {
+    const char* name;
+    CDXUTDialog& dialog;
+    int x, y;
+  } panels[] = {{"device", show.device.GetDialog(), 100, 200},
+                {"scene", show.scene.Panel(), 1060, 10},
+                {"sound", show.sound.Panel(), 840, 10},
+                {"animation", show.animation.Panel(), 384, 65},
+                {"values", show.values.GetDialog(), 800, 220}};
+  for (const SlideRecord& r : slides) {
+    for (const auto& p : panels) {
+      p.dialog.SetLocation(3, 4);
+      p.dialog.SetMinimized(true);
+    }
+    ASSERT_TRUE(show.sequence.LoadSlide(std::u16string_view(r.path))) << r.number;
+    for (const auto& p : panels) {
+      EXPECT_EQ(p.dialog.GetX(), p.x) << p.name << ", slide " << r.number;
+      EXPECT_EQ(p.dialog.GetY(), p.y) << p.name << ", slide " << r.number;
+      EXPECT_FALSE(p.dialog.GetMinimized()) << p.name << ", slide " << r.number;
+    }
+  }
+}

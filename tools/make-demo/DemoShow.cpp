@@ -365,10 +365,14 @@ bool BuildDemoShow(const std::filesystem::path& folder, const DemoOptions& optio
   }
   ObjectCatalog().LoadFile();
 
+  // Panels built as the player builds them: the slides keep the player's
+  // panel places, not unbuilt dialogs at the corner.
   StandaloneShow list;
+  list.BuildPanels();
   int number = 0;
   for (const auto& def : kSlides) {
     StandaloneShow show;
+    show.BuildPanels();
     show.CreateDevice();
     // Meshes load on the recording device, so part and face counts are real.
     SetMeshLoadContext(MeshLoadContext{show.Device(), nullptr, nullptr, nullptr});
