@@ -138,9 +138,11 @@ inline glm::vec3 MetaballSampler::Normal(const glm::vec3& x) const {
     const Lanes r4 = r2 * r2;
     // A ball exactly at x adds nothing (its lanes divide by zero).
     const Mask apart = r2 > Splat(0.0f);
-    tx[v] = Select(apart, m_twiceStrength[v] * dx / r4, Splat(0.0f));
-    ty[v] = Select(apart, m_twiceStrength[v] * dy / r4, Splat(0.0f));
-    tz[v] = Select(apart, m_twiceStrength[v] * dz / r4, Splat(0.0f));
+    // One division per lane: the three components share 2 × strength / r⁴.
+    const Lanes weight = Select(apart, m_twiceStrength[v] / Select(apart, r4, Splat(1.0f)), Splat(0.0f));
+    tx[v] = weight * dx;
+    ty[v] = weight * dy;
+    tz[v] = weight * dz;
   }
   const glm::vec3 n(SumInOrder(tx), SumInOrder(ty), SumInOrder(tz));
   const float length = std::sqrt((n.x * n.x + n.y * n.y) + n.z * n.z);
