@@ -90,8 +90,9 @@ wait_for_drawn() {
 }
 
 # shoot_show FOLDER FILE...: plays the show in FOLDER, takes one screenshot
-# per FILE a second apart once the picture is up, then closes the player
-# with Escape; fails unless it exits 0.
+# per FILE a second apart from two seconds after the picture is up (the
+# first slide loaded and drawn, even on a busy machine), then closes the
+# player with Escape; fails unless it exits 0.
 shoot_show() {
   local folder=$1
   shift
@@ -102,6 +103,7 @@ shoot_show() {
   local pid=$!
   wait_for_window
   wait_for_drawn "$1" 40 540
+  sleep 1
   local file
   for file in "$@"; do
     sleep 1
