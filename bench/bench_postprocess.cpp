@@ -82,13 +82,7 @@ struct Frame {
 void Apply(PostProcessManager& m, PostProcessCombination c, std::vector<float>& block) {
   m.ApplyCombination(c);
   m.SyncRecords();
-  for (int i = 0; i + 1 < m.GetListCount(); ++i) {
-    const PostProcessInstance* inst = m.GetListInstance(i);
-    for (int p = 0; p < 2; ++p)
-      for (int k = 0; k < 4; ++k)
-        block[static_cast<std::size_t>((2 * inst->parameterSlot + p) * 4 + k)] =
-            inst->parameters[static_cast<std::size_t>(p)][static_cast<std::size_t>(k)];
-  }
+  m.StoreParameters(block.data());
 }
 
 void BM_BloomChainRecording(benchmark::State& state) {

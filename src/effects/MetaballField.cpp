@@ -153,7 +153,6 @@ glm::vec3 MetaballField::NormalAt(const glm::vec3& x) const { return Sampler().N
 
 // ---- the surface --------------------------------------------------------------
 
-
 void MetaballField::NextFrame() {
   // Queued and done stamps are 2 × frame and 2 × frame + 1; before they
   // run out, every stamp goes back to 0 (boundary points keep theirs).

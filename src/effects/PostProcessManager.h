@@ -163,6 +163,9 @@ class PostProcessManager : public MVObject {
   // 0..19) and the selected one is shown again. Nothing while the GUI is
   // hidden.
   void RefreshParameters(const float* parameterBlock);
+  // The other way: every instance's two parameters into its slot of the
+  // block (instances whose slot lies outside 0..19 write nothing).
+  void StoreParameters(float* parameterBlock) const;
   bool IsSlotFree(int slot) const;
   int CountFreeSlots() const;
 

@@ -185,6 +185,16 @@ void PostProcessManager::RefreshParameters(const float* parameterBlock) {
   ShowSelectedParameters(true);
 }
 
+void PostProcessManager::StoreParameters(float* parameterBlock) const {
+  if (!parameterBlock) return;
+  for (const auto& inst : m_list) {
+    if (!inst || inst->parameterSlot < 0 || inst->parameterSlot >= kSlotCount) continue;
+    float* dst = parameterBlock + 2 * inst->parameterSlot * 4;
+    std::copy(inst->parameters[0].begin(), inst->parameters[0].end(), dst);
+    std::copy(inst->parameters[1].begin(), inst->parameters[1].end(), dst + 4);
+  }
+}
+
 void PostProcessManager::OnControlEvent(UINT event, int controlId, CDXUTControl* control, float* parameterBlock) {
   if (!m_pControlsDialog) return;
   CDXUTDialog& d = *m_pControlsDialog;

@@ -81,13 +81,7 @@ bool SetChain(const std::string& name) {
   g_PostProcessManager.SyncRecords();
   auto* post = dynamic_cast<CPostProcessObject*>(g_SceneManager.GetObject(3));
   if (!post) return false;
-  for (int i = 0; i + 1 < g_PostProcessManager.GetListCount(); ++i) {
-    const PostProcessInstance* inst = g_PostProcessManager.GetListInstance(i);
-    if (!inst || inst->parameterSlot < 0 || inst->parameterSlot >= PostProcessManager::kSlotCount) continue;
-    for (int p = 0; p < 2; ++p)
-      for (int k = 0; k < 4; ++k)
-        post->params[(2 * inst->parameterSlot + p) * 4 + k] = inst->parameters[std::size_t(p)][k];
-  }
+  g_PostProcessManager.StoreParameters(post->params);
   g_PostProcessManager.ReleaseEffects();
   return true;
 }

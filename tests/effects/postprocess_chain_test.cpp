@@ -51,16 +51,6 @@ struct Targets {
   }
 };
 
-// The block as the panel leaves it: every instance's defaults in its slot.
-void DefaultsIntoBlock(PostProcessManager& m, std::vector<float>& block) {
-  for (int i = 0; i + 1 < m.GetListCount(); ++i) {
-    const PostProcessInstance* inst = m.GetListInstance(i);
-    for (int p = 0; p < 2; ++p)
-      for (int c = 0; c < 4; ++c)
-        block[static_cast<std::size_t>((2 * inst->parameterSlot + p) * 4 + c)] = inst->parameters[static_cast<std::size_t>(p)][static_cast<std::size_t>(c)];
-  }
-}
-
 }  // namespace
 
 TEST(PostProcessDevice, LoadsTheTwentyFiveEffectsWithTheirAnnotations) {
@@ -385,7 +375,7 @@ class ChainOnGL : public ::testing::Test {
   std::vector<float> Run(PostProcessCombination c) {
     m_.ApplyCombination(c);
     m_.SyncRecords();
-    DefaultsIntoBlock(m_, targets_->block);
+    m_.StoreParameters(targets_->block.data());
     bool performed = false;
     EXPECT_EQ(m_.PerformPostProcess(*dev_, targets_->Frame(kW, kH), &performed), gfx::S_OK);
     EXPECT_TRUE(performed);
@@ -481,7 +471,7 @@ TEST_F(ChainOnGL, DepthOfFieldKeepsTheFocusSharpAndBlursTheRest) {
   Scene(scene, Flat(128, 128, 255), position);
   m_.ApplyCombination(PostProcessCombination::DepthOfField);
   m_.SyncRecords();
-  DefaultsIntoBlock(m_, targets_->block);
+  m_.StoreParameters(targets_->block.data());
   // Focus on the surfaces at distance 1 only for the left half: the effect's
   // focus parameter puts it at 1 with a steep falloff.
   const PostProcessInstance* dof = m_.GetListInstance(m_.GetListCount() - 2);
@@ -590,7 +580,7 @@ TEST_P(CombinationGolden, MatchesItsApprovedPicture) {
   ASSERT_EQ(m_.OnResetDevice(kW, kH), gfx::S_OK);  // kernels in texels of this picture, as a reset leaves them
   m_.ApplyCombination(GetParam().combination);
   m_.SyncRecords();
-  DefaultsIntoBlock(m_, targets_->block);
+  m_.StoreParameters(targets_->block.data());
   bool performed = false;
   ASSERT_EQ(m_.PerformPostProcess(*dev_, targets_->Frame(kW, kH), &performed), gfx::S_OK);
   ASSERT_TRUE(performed);

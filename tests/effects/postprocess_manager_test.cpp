@@ -3,6 +3,7 @@
 #include <bit>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "effects/PostProcessManager.h"
 #include "io/BinaryIO.h"
@@ -274,4 +275,25 @@ TEST(PostProcessManager, ReleaseEffectsKeepsTheChain) {
   EXPECT_EQ(m.GetEffect(4).parameterDefault[0][0], 0.0f);
   EXPECT_EQ(m.GetEntryCount(), 2);
   EXPECT_EQ(m.GetListInstance(0)->effectIndex, 4);
+}
+
+// Each instance's two parameters land in its own slot of the block, what the
+// chain reads each frame; a slot outside the pool read from a damaged slide
+// writes nothing anywhere.
+TEST(PostProcessManager, StoreParametersFillsEachInstancesSlot) {
+  std::string bytes = Le32(4) + RecordBytes(3, 7, 0.5f, 0) + RecordBytes(4, 57, 9.0f, 0) + RecordBytes(5, 2, 0.25f, 0) +
+                      RecordBytes(-1, 0, 0, 0);
+  PostProcessManager m;
+  std::istringstream is(bytes);
+  m.Read(is);
+  ASSERT_EQ(m.GetListCount(), 4);
+  std::vector<float> block(2 * PostProcessManager::kSlotCount * 4, -1.0f);
+  m.StoreParameters(block.data());
+  for (int slot = 0; slot < PostProcessManager::kSlotCount; ++slot) {
+    const float* v = &block[static_cast<std::size_t>(slot * 8)];
+    const bool used = slot == 7 || slot == 2;
+    const float first = slot == 7 ? 0.5f : 0.25f;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(v[i], used ? first + float(i) : -1.0f) << slot << " " << i;
+  }
+  m.StoreParameters(nullptr);  // no post-process object: nothing happens
 }

@@ -92,15 +92,7 @@ void PostProcess(StandaloneShow& s, const PostProcessCombination* c) {
   s.postProcess.ClearActiveList();
   if (c) s.postProcess.ApplyCombination(*c);
   s.postProcess.SyncRecords();
-  auto* post = dynamic_cast<CPostProcessObject*>(s.scene.GetObject(3));
-  if (!post) return;
-  for (int i = 0; i + 1 < s.postProcess.GetListCount(); ++i) {
-    const PostProcessInstance* inst = s.postProcess.GetListInstance(i);
-    if (!inst || inst->parameterSlot < 0 || inst->parameterSlot >= PostProcessManager::kSlotCount) continue;
-    for (int p = 0; p < 2; ++p)
-      for (int c4 = 0; c4 < 4; ++c4)
-        post->params[(2 * inst->parameterSlot + p) * 4 + c4] = inst->parameters[std::size_t(p)][c4];
-  }
+  if (auto* post = dynamic_cast<CPostProcessObject*>(s.scene.GetObject(3))) s.postProcess.StoreParameters(post->params);
 }
 
 void SkyBox(StandaloneShow& s, int row, float size) {
