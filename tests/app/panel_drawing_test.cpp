@@ -149,6 +149,8 @@ TEST_F(PanelDrawing, DevicePanelButtonsAreDrawnWhereTheyTakeClicks) {
 // A minimized panel leaves only its caption: no quad of its body.
 TEST_F(PanelDrawing, AMinimizedPanelDrawsOnlyItsCaption) {
   CDXUTDialog& seq = g_SequenceManager.Panel();
+  // Open, whatever a sequence file read by an earlier test left it as.
+  seq.SetMinimized(false);
   CDXUTButton* insert = seq.GetButton(SequenceManager::IDC_INSERT);
   ASSERT_TRUE(insert);
   const gui::Rect button = seq.ControlToWindow(insert->GetBoundingBox());
